@@ -1,0 +1,86 @@
+#include "standin_server.h"
+
+#include <memory>
+#include <stdexcept>
+
+namespace velmora::standin {
+
+std::string RecordedRequest::header(const std::string& name) const
+{
+    auto it = headers.find(name);
+    return it == headers.end() ? std::string() : it->second;
+}
+
+StandInServer::StandInServer()
+{
+    server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+        RecordedRequest recorded { request.method, request.target, request.body, {} };
+        for (const auto& [name, value] : request.headers)
+            recorded.headers.emplace(name, value);
+        std::lock_guard<std::mutex> lock(mutex_);
+        requests_.push_back(std::move(recorded));
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+}
+
+StandInServer::~StandInServer()
+{
+    stop();
+}
+
+int StandInServer::start(int port)
+{
+    if (port == 0)
+        port_ = server_.bind_to_any_port("127.0.0.1");
+    else
+        port_ = server_.bind_to_port("127.0.0.1", port) ? port : -1;
+    if (port_ <= 0)
+        throw std::runtime_error("stand-in server: cannot bind 127.0.0.1:" + std::to_string(port));
+    auto listening_ended = std::make_shared<std::atomic<bool>>(false);
+    thread_ = std::thread([this, listening_ended] {
+        server_.listen_after_bind();
+        *listening_ended = true;
+    });
+    // stop() only reaches a server that is already running.
+    while (!server_.is_running() && !*listening_ended)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return port_;
+}
+
+void StandInServer::stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    stop_signal_.notify_all();
+    if (thread_.joinable()) {
+        server_.stop();
+        thread_.join();
+    }
+}
+
+std::string StandInServer::baseUrl() const
+{
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
+
+std::vector<RecordedRequest> StandInServer::requests() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+void StandInServer::clearRequests()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.clear();
+}
+
+bool StandInServer::sleepUnlessStopping(std::chrono::milliseconds duration)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return !stop_signal_.wait_for(lock, duration, [this] { return stopping_.load(); });
+}
+
+} // namespace velmora::standin
