@@ -1,0 +1,12 @@
+#include "modules/imodule.h"
+
+namespace velmora {
+
+IModule::IModule(QObject* parent)
+    : QObject(parent)
+{
+}
+
+IModule::~IModule() = default;
+
+} // namespace velmora
