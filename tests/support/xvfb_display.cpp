@@ -1,0 +1,91 @@
+#include "xvfb_display.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace velmora::testing {
+namespace {
+
+QString runXdotool(const QString& display, const QStringList& arguments)
+{
+    QProcess xdotool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display);
+    xdotool.setProcessEnvironment(environment);
+    xdotool.start("xdotool", arguments);
+    xdotool.waitForFinished(5000);
+    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+XvfbDisplay::XvfbDisplay()
+{
+    // Try display numbers until one is free; ctest may run several at once.
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        const int number = 100 + (getpid() + attempt * 7) % 800;
+        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)) || QFile::exists(QString("/tmp/.X%1-lock").arg(number)))
+            continue;
+        name_ = QString(":%1").arg(number);
+        server_.start("Xvfb", { name_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp" });
+        if (!server_.waitForStarted(5000))
+            continue;
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && server_.state() == QProcess::Running) {
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
+                return;
+            QThread::msleep(20);
+        }
+        server_.kill();
+        server_.waitForFinished();
+    }
+    name_.clear();
+}
+
+XvfbDisplay::~XvfbDisplay()
+{
+    if (server_.state() != QProcess::NotRunning) {
+        server_.terminate();
+        if (!server_.waitForFinished(5000))
+            server_.kill();
+        server_.waitForFinished();
+    }
+}
+
+bool XvfbDisplay::isRunning() const
+{
+    return !name_.isEmpty() && server_.state() == QProcess::Running;
+}
+
+QString XvfbDisplay::findWindow(const QString& title) const
+{
+    const QString ids = runXdotool(name_, { "search", "--onlyvisible", "--name", "^" + title + "$" });
+    return ids.split('\n', Qt::SkipEmptyParts).value(0);
+}
+
+bool XvfbDisplay::hasWindow(const QString& title) const
+{
+    return !findWindow(title).isEmpty();
+}
+
+bool XvfbDisplay::dismissBox(const QString& title, int timeout_ms) const
+{
+    const QDeadlineTimer deadline(timeout_ms);
+    while (!deadline.hasExpired()) {
+        const QString id = findWindow(title);
+        if (!id.isEmpty()) {
+            runXdotool(name_, { "windowfocus", "--sync", id });
+            runXdotool(name_, { "key", "--clearmodifiers", "Return" });
+            return true;
+        }
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+} // namespace velmora::testing
