@@ -11,15 +11,28 @@ std::string RecordedRequest::header(const std::string& name) const
     return it == headers.end() ? std::string() : it->second;
 }
 
+namespace {
+// A request is routed, handled and logged on one server thread: this ties the
+// body, known only after routing, to the record made before it.
+thread_local size_t current_record = 0;
+} // namespace
+
 StandInServer::StandInServer()
 {
+    // Recorded before routing, so a request whose handler never answers still shows.
     server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         RecordedRequest recorded { request.method, request.target, request.body, {} };
         for (const auto& [name, value] : request.headers)
             recorded.headers.emplace(name, value);
         std::lock_guard<std::mutex> lock(mutex_);
+        current_record = requests_.size();
         requests_.push_back(std::move(recorded));
         return httplib::Server::HandlerResponse::Unhandled;
+    });
+    server_.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (current_record < requests_.size() && requests_[current_record].target == request.target)
+            requests_[current_record].body = request.body;
     });
 }
 
