@@ -1,0 +1,114 @@
+#include "process_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace velmora {
+namespace {
+
+    // Sets PATH for one test and puts it back.
+    class PathGuard {
+    public:
+        explicit PathGuard(const std::string& path)
+            : old_(std::getenv("PATH") ? std::getenv("PATH") : "")
+        {
+            ::setenv("PATH", path.c_str(), 1);
+        }
+        ~PathGuard() { ::setenv("PATH", old_.c_str(), 1); }
+
+    private:
+        std::string old_;
+    };
+
+    TEST(ProcessRunner, ReadsBothStreamsInFullWithoutDeadlock)
+    {
+        // Far more than a pipe buffer on each stream, written interleaved.
+        ProcessRunner sh("sh");
+        ProcessResult result = sh.run(
+            { "-c", "for i in 1 2 3 4; do head -c 600000 /dev/zero; head -c 500000 /dev/zero >&2; done" });
+        EXPECT_EQ(result.exit_code, 0);
+        EXPECT_EQ(result.out.size(), 2400000u);
+        EXPECT_EQ(result.err.size(), 2000000u);
+    }
+
+    TEST(ProcessRunner, FeedsStandardInput)
+    {
+        std::string input(3 * 1024 * 1024, 'x');
+        input += "\n最后一行\n";
+        ProcessResult result = ProcessRunner("cat").run({}, input);
+        EXPECT_EQ(result.exit_code, 0);
+        EXPECT_EQ(result.out, input);
+    }
+
+    TEST(ProcessRunner, ChildThatIgnoresInputDoesNotKillTheHost)
+    {
+        // Writing into a closed pipe would raise SIGPIPE in this process.
+        ProcessResult result = ProcessRunner("true").run({}, std::string(4 * 1024 * 1024, 'x'));
+        EXPECT_EQ(result.exit_code, 0);
+    }
+
+    TEST(ProcessRunner, WithoutInputStandardInputIsEmpty)
+    {
+        ProcessResult result = ProcessRunner("cat").run({});
+        EXPECT_EQ(result.exit_code, 0);
+        EXPECT_EQ(result.out, "");
+    }
+
+    TEST(ProcessRunner, ReportsExitCodeAndSignal)
+    {
+        ProcessRunner sh("sh");
+        ProcessResult exited = sh.run({ "-c", "echo out; echo err >&2; exit 3" });
+        EXPECT_EQ(exited.exit_code, 3);
+        EXPECT_EQ(exited.out, "out\n");
+        EXPECT_EQ(exited.err, "err\n");
+        ProcessResult killed = sh.run({ "-c", "kill -9 $$" });
+        EXPECT_EQ(killed.term_signal, 9);
+        EXPECT_EQ(killed.exit_code, -1);
+    }
+
+    TEST(ProcessRunner, PassesArgumentsWithoutAShell)
+    {
+        ProcessResult result = ProcessRunner("printf").run({ "%s|", "a b", "$HOME", "`x`", "*", "" });
+        EXPECT_EQ(result.out, "a b|$HOME|`x`|*||");
+    }
+
+    TEST(ProcessRunner, MissingProgramNamesTheDirectoriesSearched)
+    {
+        PathGuard path("/nonexistent-one::/nonexistent-two");
+        try {
+            ProcessRunner("p4").run({});
+            FAIL() << "no exception";
+        } catch (const ProcessError& e) {
+            std::string text = e.what();
+            EXPECT_NE(text.find("p4 not found"), std::string::npos) << text;
+            EXPECT_NE(text.find("/nonexistent-one"), std::string::npos) << text;
+            EXPECT_NE(text.find("/nonexistent-two"), std::string::npos) << text;
+        }
+    }
+
+    TEST(ProcessRunner, SkipsFilesThatAreNotExecutable)
+    {
+        namespace fs = std::filesystem;
+        fs::path dir = fs::temp_directory_path() / ("korvath-runner-" + std::to_string(::getpid()));
+        fs::create_directories(dir / "a");
+        fs::create_directories(dir / "b");
+        std::ofstream(dir / "a" / "tool") << "#!/bin/sh\necho wrong\n";
+        std::ofstream(dir / "b" / "tool") << "#!/bin/sh\necho right\n";
+        fs::permissions(dir / "b" / "tool", fs::perms::owner_all);
+        fs::create_directories(dir / "c" / "tool"); // a directory of that name
+        {
+            PathGuard path((dir / "c").string() + ":" + (dir / "a").string() + ":" + (dir / "b").string());
+            ProcessRunner tool("tool");
+            EXPECT_EQ(tool.locate(), (dir / "b" / "tool").string());
+            EXPECT_EQ(tool.run({}).out, "right\n");
+        }
+        fs::remove_all(dir);
+    }
+
+} // namespace
+} // namespace velmora
