@@ -25,6 +25,10 @@ CheckServer::CheckServer()
                     if (!piece.empty() && !sink.write(piece.data(), piece.size()))
                         return false;
                 }
+                if (reply.hang_after_pieces) {
+                    while (sleepUnlessStopping(std::chrono::milliseconds(200))) { }
+                    return false;
+                }
                 if (reply.close_early)
                     return false; // no closing chunk: the client sees a broken reply
                 sink.done();

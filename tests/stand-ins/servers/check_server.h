@@ -17,6 +17,7 @@ struct CheckReplyScript {
     std::vector<std::string> pieces;          // each written and flushed on its own
     std::chrono::milliseconds delay { 0 };     // before every piece
     bool close_early = false;                  // drop the connection after the pieces
+    bool hang_after_pieces = false;            // keep the reply open until the server stops
     bool never_answer = false;                 // hang until the server stops
 };
 

@@ -1,0 +1,253 @@
+#include "p4v_submit_client/p4v_submit_client.h"
+
+#include "korvath/repository.h"
+#include "logger/logger.h"
+#include "modules/description_tags.h"
+#include "modules/swarm_module.h"
+#include "modules/tag_module.h"
+
+#include <QThread>
+
+#include <stdexcept>
+#include <string>
+
+namespace velmora {
+
+namespace {
+
+std::string number(int value)
+{
+    return std::to_string(value);
+}
+
+} // namespace
+
+P4VSubmitClient::P4VSubmitClient(const P4VInputInfo& info, bool show_ui)
+    : QObject(nullptr)
+    , show_ui_(show_ui)
+    , user_name_(info.user_name)
+    , workspace_(info.workspace)
+    , server_addr_(info.server_addr)
+{
+    repository_ = new Repository(server_addr_.toUtf8().constData(), user_name_.toUtf8().constData(), "",
+                                 workspace_.toUtf8().constData());
+    try {
+        repository_->Connect();
+        user_token_ = QString::fromStdString(repository_->GetToken());
+        stream_path_ = QString::fromStdString(repository_->GetStream());
+        if (info.change_id.isEmpty())
+            settleFromFiles(info);
+        else if (!settleFromChangeId(info.change_id))
+            return;
+    } catch (...) {
+        delete repository_;
+        repository_ = nullptr;
+        throw;
+    }
+}
+
+void P4VSubmitClient::settleFromFiles(const P4VInputInfo& info)
+{
+    std::vector<LocalPath> paths;
+    for (const QString& file : info.files)
+        paths.emplace_back(file.toUtf8().toStdString());
+    Changelist created = repository_->CreateChangelist();
+    const int id = created.GetChangeId();
+    repository_->ReopenFiles({ "-c", number(id) }, paths);
+    changelist_ = repository_->GetChangelist(id);
+    files_state_ = FilesState::OpenedOnly;
+    has_shelved_ = false;
+    shelved_files_.clear();
+}
+
+bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
+{
+    const std::vector<FileSpec> opened = repository_->GetOpenedFiles({ "-c", change_id.toUtf8().toStdString() });
+    if (change_id.compare("default", Qt::CaseInsensitive) == 0) {
+        if (opened.empty()) {
+            const QString message = QString("在%1中未找到Opened文件").arg(change_id);
+            emit errorMessageOutput(message);
+            // Nothing is settled, so nothing could be submitted: end start-up
+            // with the message instead of opening a window that cannot work.
+            throw std::runtime_error(message.toStdString());
+        }
+        Changelist created = repository_->CreateChangelist();
+        const int id = created.GetChangeId();
+        std::vector<FileSpec> moved;
+        for (const FileSpec& file : opened)
+            moved.emplace_back(file.GetDepotPath(), file.GetRevision());
+        repository_->ReopenFiles({ "-c", number(id) }, moved);
+        changelist_ = repository_->GetChangelist(id);
+        files_state_ = FilesState::OpenedOnly;
+        has_shelved_ = false;
+        shelved_files_.clear();
+        return true;
+    }
+
+    const int id = change_id.toInt(nullptr, 10);
+    std::vector<FileSpec> shelved = repository_->GetChangelist(id, true);
+    if (opened.empty() && shelved.empty()) {
+        const QString message = QString("在%1中未找到Opened文件或Shelved文件").arg(change_id);
+        emit errorMessageOutput(message);
+        throw std::runtime_error(message.toStdString());
+    }
+    changelist_ = repository_->GetChangelist(id);
+    if (shelved.empty()) {
+        has_shelved_ = false;
+        shelved_files_.clear();
+        files_state_ = FilesState::OpenedOnly;
+    } else {
+        has_shelved_ = true;
+        shelved_files_ = std::move(shelved);
+        files_state_ = opened.empty() ? FilesState::ShelvedOnly : FilesState::OpenedAndShelved;
+    }
+    return true;
+}
+
+P4VSubmitClient::~P4VSubmitClient()
+{
+    // The worker must be idle before what it uses goes away.
+    if (worker_thread_) {
+        worker_thread_->quit();
+        worker_thread_->wait();
+        delete worker_thread_;
+        worker_thread_ = nullptr;
+    }
+    delete tag_module_;
+    tag_module_ = nullptr;
+    delete swarm_module_;
+    swarm_module_ = nullptr;
+    delete repository_;
+    repository_ = nullptr;
+}
+
+void P4VSubmitClient::initialize()
+{
+    setDescription(QString::fromStdString(changelist().GetDescription()));
+
+    worker_thread_ = new QThread();
+    moveToThread(worker_thread_);
+    worker_thread_->start(QThread::InheritPriority);
+
+    tag_module_ = new TagModule();
+    tag_module_->initialize(getDescription().toStdString());
+
+    swarm_module_ = new SwarmModule();
+    swarm_module_->initialize(changeId());
+
+    // The window joins here once it exists (show_ui_).
+}
+
+bool P4VSubmitClient::shelveUnlessShelved()
+{
+    std::lock_guard<std::mutex> lock(shelf_mutex_);
+    if (has_shelved_)
+        return false;
+    shelved_files_ = repository_->ShelveFiles({ "-c", number(changelist_.GetChangeId()) }, {});
+    has_shelved_ = true;
+    return true;
+}
+
+void P4VSubmitClient::shelveFiles()
+{
+    if (shelveUnlessShelved())
+        emit processInfoOutput(QString("Shelve Changelist [%2] Completed.").arg(changeId()));
+}
+
+bool P4VSubmitClient::claimRun(bool is_pre_check)
+{
+    const int running = is_pre_check ? SubmitState::PreChecking : SubmitState::Submitting;
+    for (int state : { SubmitState::Idle, SubmitState::PreCheckPassed, SubmitState::SubmitCheckFailed,
+                       SubmitState::PreCheckFailed }) {
+        int expected = state;
+        if (submit_state_.compare_exchange_strong(expected, running))
+            return true;
+    }
+    return false;
+}
+
+QString P4VSubmitClient::getDescription() const
+{
+    std::lock_guard<std::mutex> lock(description_mutex_);
+    return description_;
+}
+
+void P4VSubmitClient::setDescription(const QString& description)
+{
+    std::lock_guard<std::mutex> lock(description_mutex_);
+    description_ = description;
+}
+
+bool P4VSubmitClient::validate(QString* error)
+{
+    std::string free_text;
+    parseDescriptionTags(getDescription().toStdString(), &free_text);
+    if (QString::fromStdString(free_text).trimmed().isEmpty()) {
+        if (error)
+            *error = "描述信息不能为空.";
+        return false;
+    }
+    if (tag_module_ && !tag_module_->isValid(error))
+        return false;
+    if (swarm_module_)
+        return swarm_module_->isValid(error);
+    return true;
+}
+
+int P4VSubmitClient::getSubmitState() const
+{
+    return submit_state_;
+}
+
+TagModule* P4VSubmitClient::getTagModule()
+{
+    Q_ASSERT_X(tag_module_ != nullptr, "p4v_submit_client", "tag_module_ != nullptr");
+    return tag_module_;
+}
+
+SwarmModule* P4VSubmitClient::getSwarmModule()
+{
+    Q_ASSERT_X(swarm_module_ != nullptr, "p4v_submit_client", "swarm_module_ != nullptr");
+    return swarm_module_;
+}
+
+QString P4VSubmitClient::getUserToken() const
+{
+    return user_token_;
+}
+
+QString P4VSubmitClient::getUserName() const
+{
+    return user_name_;
+}
+
+Changelist P4VSubmitClient::changelist() const
+{
+    std::lock_guard<std::mutex> lock(shelf_mutex_);
+    return changelist_;
+}
+
+void P4VSubmitClient::setChangelist(Changelist changelist)
+{
+    std::lock_guard<std::mutex> lock(shelf_mutex_);
+    changelist_ = std::move(changelist);
+}
+
+int P4VSubmitClient::changeId() const
+{
+    return changelist().GetChangeId();
+}
+
+QString P4VSubmitClient::nextStep(const QString& text)
+{
+    return QString("[%1]").arg(++step_index_) + text;
+}
+
+void P4VSubmitClient::recordErrorInfoAndEmit(const std::exception& e) const
+{
+    const QString wrapped = QString("<font color='#ff0000'>%1</font>").arg(QString::fromUtf8(e.what()));
+    Logger::logError(e.what());
+    emit errorMessageOutput(wrapped);
+}
+
+} // namespace velmora
