@@ -6,9 +6,37 @@ namespace velmora::testing {
 
 SignalRecorder::SignalRecorder(P4VSubmitClient* client)
 {
-    connect(client, &P4VSubmitClient::processInfoOutput, this, [this](const QString& line) { lines << line; });
-    connect(client, &P4VSubmitClient::errorMessageOutput, this, [this](const QString& line) { lines << "ERROR:" + line; });
-    connect(client, &P4VSubmitClient::checkResultArrived, this, [this](const CheckResult& result) { results << result; });
+    connect(client, &P4VSubmitClient::processInfoOutput, this, [this](const QString& line) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_ << line;
+    }, Qt::DirectConnection);
+    connect(client, &P4VSubmitClient::errorMessageOutput, this, [this](const QString& line) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_ << "ERROR:" + line;
+    }, Qt::DirectConnection);
+    connect(client, &P4VSubmitClient::checkResultArrived, this, [this](const CheckResult& result) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        results_ << result;
+    }, Qt::DirectConnection);
+}
+
+QStringList SignalRecorder::lines() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+}
+
+QList<CheckResult> SignalRecorder::results() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return results_;
+}
+
+void SignalRecorder::clear()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+    results_.clear();
 }
 
 RunTrigger::RunTrigger(P4VSubmitClient* client)
@@ -77,12 +105,11 @@ P4VSubmitClient& ClientFixture::startClient(const QString& change_id)
 
 QStringList ClientFixture::run(bool is_pre_check)
 {
-    recorder_->lines.clear();
-    recorder_->results.clear();
+    recorder_->clear();
     EXPECT_TRUE(trigger_->start(is_pre_check)) << "run refused in state " << client_->getSubmitState();
     EXPECT_TRUE(waitFor([this] { return isFinalState(client_->getSubmitState()); }))
         << "stuck in state " << client_->getSubmitState();
-    return recorder_->lines;
+    return recorder_->lines();
 }
 
 std::vector<std::vector<std::string>> ClientFixture::fileCommands() const

@@ -18,6 +18,7 @@
 #include <functional>
 #include <ostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,14 +32,22 @@ inline void PrintTo(const QString& text, std::ostream* os)
 
 namespace velmora::testing {
 
-// What the window would see: the client's three signals, queued to this thread.
+// What the window would see: the client's three signals in emission order.
+// Recorded directly on the emitting thread under a lock the thread sanitizer
+// can see (Qt's own queues are invisible to it).
 class SignalRecorder : public QObject {
     Q_OBJECT
 public:
     explicit SignalRecorder(P4VSubmitClient* client);
 
-    QStringList lines;  // progress lines, and error lines marked "ERROR:"
-    QList<CheckResult> results;
+    QStringList lines() const;   // progress lines, and error lines marked "ERROR:"
+    QList<CheckResult> results() const;
+    void clear();
+
+private:
+    mutable std::mutex mutex_;
+    QStringList lines_;
+    QList<CheckResult> results_;
 };
 
 // Starts a run the way the window does: claim it, then the queued signal.

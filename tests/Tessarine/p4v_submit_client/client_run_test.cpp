@@ -102,8 +102,8 @@ TEST_P(ClientVerdictTest, LinesStateAndPerforceCommands)
     if (!depot_.submitted().empty())
         expected.replaceInStrings("{submitted}", QString::number(depot_.submitted()[0].change));
     EXPECT_EQ(lines, expected);
-    ASSERT_EQ(recorder_->results.size(), 1);
-    const CheckResult& result = recorder_->results[0];
+    ASSERT_EQ(recorder_->results().size(), 1);
+    const CheckResult result = recorder_->results()[0];
     EXPECT_EQ(result.Passed, c.pass);
     if (!c.pass) {
         ASSERT_EQ(result.ErrorGroups.size(), 1);
@@ -209,7 +209,7 @@ TEST_F(ClientRunTest, FramesAreReadWhateverThePiecesAndKinds)
         const QStringList lines = run(true);
         ASSERT_GE(lines.size(), 2);
         EXPECT_EQ(lines.mid(2), c.lines);
-        EXPECT_EQ(recorder_->results.size(), c.results);
+        EXPECT_EQ(recorder_->results().size(), c.results);
         EXPECT_EQ(client_->getSubmitState(), c.final_state);
     }
 }
@@ -261,7 +261,7 @@ TEST_F(ClientRunTest, CorruptStreamsFailWithARedLineAndNeverHang)
                                       .arg(frames({ kInfo }).size());
     EXPECT_EQ(lines.mid(2), (QStringList { "Checking 1 file", negative_line, kFailed,
                                            "[3]修改后可再次提交。已可以关闭窗口.\n" }));
-    EXPECT_TRUE(recorder_->results.isEmpty());
+    EXPECT_TRUE(recorder_->results().isEmpty());
     EXPECT_EQ(client_->getSubmitState(), SubmitState::SubmitCheckFailed);
 
     // A length beyond the rest of the reply: the reply ends inside the frame.
@@ -271,7 +271,7 @@ TEST_F(ClientRunTest, CorruptStreamsFailWithARedLineAndNeverHang)
     lines = run(true);
     EXPECT_EQ(lines.mid(2), (QStringList { "ERROR:<font color='#ff0000'>Check reply ended inside a frame: 3 of 100 bytes arrived.</font>",
                                            kFailed }));
-    EXPECT_EQ(recorder_->results.size(), 1);
+    EXPECT_EQ(recorder_->results().size(), 1);
     EXPECT_EQ(client_->getSubmitState(), SubmitState::PreCheckFailed);
 }
 
@@ -281,10 +281,10 @@ TEST_F(ClientRunTest, PerforceFailureInsideTheRunLeavesTheStateRunning)
     depot_.injectFault("shelve", "No files to shelve.");
     replyWith({ passed() });
     ASSERT_TRUE(trigger_->start(false));
-    waitFor([this] { return recorder_->lines.size() >= 2; }, 5000);
-    ASSERT_EQ(recorder_->lines.size(), 2);
-    EXPECT_EQ(recorder_->lines[0], "[1]Update Changelist Description");
-    EXPECT_TRUE(recorder_->lines[1].startsWith("ERROR:<font color='#ff0000'>No files to shelve.")) << recorder_->lines[1].toStdString();
+    waitFor([this] { return recorder_->lines().size() >= 2; }, 5000);
+    ASSERT_EQ(recorder_->lines().size(), 2);
+    EXPECT_EQ(recorder_->lines()[0], "[1]Update Changelist Description");
+    EXPECT_TRUE(recorder_->lines()[1].startsWith("ERROR:<font color='#ff0000'>No files to shelve.")) << recorder_->lines()[1].toStdString();
     EXPECT_EQ(client_->getSubmitState(), SubmitState::Submitting);
     EXPECT_TRUE(check_.requests().empty());
     EXPECT_FALSE(client_->claimRun(false));
@@ -315,7 +315,7 @@ TEST_F(ClientRunTest, PerforceFailureWhileCleaningUpAFailedCheckIsASubmitError)
     ASSERT_TRUE(waitFor([this] { return !check_.requests().empty(); }));
     depot_.injectFault("shelve", "No shelved files in changelist to delete.");
     ASSERT_TRUE(waitFor([this] { return isFinalState(client_->getSubmitState()); }));
-    const QStringList lines = recorder_->lines;
+    const QStringList lines = recorder_->lines();
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[3], kFailed);
     EXPECT_TRUE(lines[4].startsWith("ERROR:<font color='#ff0000'>No shelved files in changelist to delete."));
@@ -334,7 +334,7 @@ TEST_F(ClientRunTest, ASecondRequestWhileAReplyIsOpenIsRefused)
     emit trigger_->submitClicked(true); // as if something bypassed the claim
     ASSERT_TRUE(waitFor([this] { return isFinalState(client_->getSubmitState()); }));
     EXPECT_EQ(check_.requests().size(), 1u);
-    EXPECT_TRUE(recorder_->lines.contains("ERROR:<font color='#ff0000'>A check is already running; the new request is ignored.</font>"));
+    EXPECT_TRUE(recorder_->lines().contains("ERROR:<font color='#ff0000'>A check is already running; the new request is ignored.</font>"));
     EXPECT_EQ(client_->getSubmitState(), SubmitState::PreCheckPassed);
 }
 

@@ -22,7 +22,7 @@ protected:
         SignalRecorder recorder(&client);
         client.shelveFiles();
         QCoreApplication::processEvents();
-        return recorder.lines;
+        return recorder.lines();
     }
 };
 
