@@ -172,9 +172,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // With repetitions the median stands for the benchmark.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                seconds_per_iteration_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.error_occurred)
+                continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                seconds_per_iteration_[run.run_name.str()] = run.GetAdjustedRealTime();
+            else if (run.run_type == Run::RT_Iteration && run.repetitions <= 1)
+                seconds_per_iteration_[run.run_name.str()] = run.GetAdjustedRealTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }
