@@ -87,11 +87,9 @@ velmora::P4VInputInfo parseArguments(int argc, char** argv)
     if (invalid) {
         throw std::runtime_error(
             QString("Invalid Arguments.[username:%1,serveraddr:%2,workspace:%3,changeid:%4,filesIsEmpty:%5]")
-                .arg(info.user_name)
-                .arg(info.server_addr)
-                .arg(info.workspace)
-                .arg(info.change_id)
-                .arg(info.files.isEmpty() ? "1" : "0")
+                // One pass: a value that itself holds "%2" must not be filled again.
+                .arg(info.user_name, info.server_addr, info.workspace, info.change_id,
+                     info.files.isEmpty() ? QString("1") : QString("0"))
                 .toUtf8()
                 .toStdString());
     }

@@ -127,6 +127,9 @@ TEST_F(MainProcessTest, InvalidCommandLinesEndWithTheTextInABoxAndExitCodeOne)
         // value that begins with '-' is read as an option word.
         { { "-u", "-p", "srv", "-C", "ws", "-c", "-5" },
           "Invalid Arguments.[username:,serveraddr:srv,workspace:ws,changeid:,filesIsEmpty:1]" },
+        // Values are filled in one pass: "%2" in a value stays as typed.
+        { { "-u", "%2", "-p", "srv", "-C", "ws" },
+          "Invalid Arguments.[username:%2,serveraddr:srv,workspace:ws,changeid:,filesIsEmpty:1]" },
         { { "-u", "al", "-p", "srv", "-C", "中文工作区", "-c", "甲" },
           QString::fromUtf8("Invalid Arguments.[username:al,serveraddr:srv,workspace:中文工作区,changeid:甲,filesIsEmpty:1]") },
     };
