@@ -62,8 +62,11 @@ protected:
     {
         QProcess process;
         start(process, arguments);
-        EXPECT_TRUE(display_->dismissBox(kBoxTitle, 20000)) << "no box titled 提示";
+        const bool dismissed = display_->dismissBox(kBoxTitle, 20000);
         EXPECT_TRUE(process.waitForFinished(20000));
+        EXPECT_TRUE(dismissed) << "no box titled 提示; the program said:\n"
+                               << process.readAllStandardError().toStdString();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         return process.exitCode();
     }
 
