@@ -32,7 +32,9 @@ XvfbDisplay::XvfbDisplay()
         if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)) || QFile::exists(QString("/tmp/.X%1-lock").arg(number)))
             continue;
         name_ = QString(":%1").arg(number);
-        server_.start("Xvfb", { name_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp" });
+        // -noreset: the server would otherwise reset, refusing connections, whenever
+        // its last client leaves between two process runs.
+        server_.start("Xvfb", { name_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset" });
         if (!server_.waitForStarted(5000))
             continue;
         const QDeadlineTimer deadline(10000);

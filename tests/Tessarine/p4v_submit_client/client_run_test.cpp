@@ -224,7 +224,7 @@ TEST_F(ClientRunTest, NetworkFailuresEndAsFailedChecks)
     broken.close_early = true;
     check_.setScript(broken);
     QStringList lines = run(false);
-    ASSERT_EQ(lines.size(), 5);
+    ASSERT_EQ(lines.size(), 5) << lines.join(" | ").toStdString();
     EXPECT_TRUE(lines[2].startsWith("[HttpError]")) << lines[2].toStdString();
     EXPECT_EQ(lines[3], kFailed);
     EXPECT_EQ(client_->getSubmitState(), SubmitState::SubmitCheckFailed);
