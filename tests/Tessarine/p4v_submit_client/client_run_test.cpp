@@ -218,17 +218,31 @@ TEST_F(ClientRunTest, NetworkFailuresEndAsFailedChecks)
 {
     startClient(QString::number(changeIn(FilesState::ShelvedOnly)));
 
-    // A passed result does not count when the reply then breaks.
-    standin::CheckReplyScript broken;
-    broken.pieces = { frames({ passed() }) };
-    broken.close_early = true;
-    check_.setScript(broken);
+    // A passed result does not count when the reply is an HTTP error.
+    standin::CheckReplyScript error_after_pass;
+    error_after_pass.status = 502;
+    error_after_pass.pieces = { frames({ passed() }) };
+    check_.setScript(error_after_pass);
     QStringList lines = run(false);
     ASSERT_EQ(lines.size(), 5) << lines.join(" | ").toStdString();
     EXPECT_TRUE(lines[2].startsWith("[HttpError]")) << lines[2].toStdString();
     EXPECT_EQ(lines[3], kFailed);
+    EXPECT_EQ(recorder_->results().size(), 1);
     EXPECT_EQ(client_->getSubmitState(), SubmitState::SubmitCheckFailed);
 
+    // Nor when the connection breaks inside the next frame: whether Qt reports
+    // the break or not, the run fails.
+    standin::CheckReplyScript broken;
+    broken.pieces = { frames({ passed() }) + frames({ failed() }).substr(0, 20) };
+    broken.close_early = true;
+    check_.setScript(broken);
+    lines = run(false);
+    EXPECT_TRUE(lines.contains(kFailed)) << lines.join(" | ").toStdString();
+    EXPECT_FALSE(lines.contains(kPassed));
+    EXPECT_EQ(client_->getSubmitState(), SubmitState::SubmitCheckFailed);
+
+    // An error status with a text body: its bytes are read as frames too (a
+    // length taken from text waits for more), then the error decides.
     standin::CheckReplyScript error_status;
     error_status.status = 500;
     error_status.content_type = "text/plain";
