@@ -19,6 +19,10 @@ thread_local size_t current_record = 0;
 
 StandInServer::StandInServer()
 {
+    // Loopback peers answer at once; short waits keep stop() from lingering
+    // on a connection a client left open.
+    server_.set_keep_alive_timeout(1);
+    server_.set_read_timeout(2, 0);
     // Recorded before routing, so a request whose handler never answers still shows.
     server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         RecordedRequest recorded { request.method, request.target, request.body, {} };
@@ -29,7 +33,9 @@ StandInServer::StandInServer()
         requests_.push_back(std::move(recorded));
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    server_.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+    // The body is read after routing; record it before the response goes out,
+    // so a client that has its answer finds the body recorded.
+    server_.set_post_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (current_record < requests_.size() && requests_[current_record].target == request.target)
             requests_[current_record].body = request.body;
