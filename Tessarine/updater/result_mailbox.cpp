@@ -4,9 +4,20 @@
 #include <QEvent>
 #include <QObject>
 
+#include <deque>
+#include <memory>
 #include <utility>
 
 namespace velmora::updater {
+
+// Calls wait here under a plain mutex; the posted event only wakes the
+// receiver's thread to run them. The hand-over itself is thus ordered by a
+// lock that thread checkers can see, not by Qt's internal queue.
+struct PendingCalls {
+    std::mutex mutex;
+    std::deque<std::function<void()>> calls;
+};
+
 namespace {
 
 // Which application's shut-down is being watched; nullptr once it has begun.
@@ -32,34 +43,40 @@ void applicationShuttingDown()
 
 const QEvent::Type kCallEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-class CallEvent : public QEvent {
-public:
-    explicit CallEvent(std::function<void()> call) : QEvent(kCallEvent), call_(std::move(call)) {}
-    void run() { call_(); }
-
-private:
-    std::function<void()> call_;
-};
-
 // Qt deletes pending events with their receiver, on the receiver's thread:
-// a call for a receiver that has gone is dropped there.
+// calls for a receiver that has gone are dropped there with the queue.
 class Courier : public QObject {
 public:
-    explicit Courier(QObject* receiver) : QObject(receiver) {}
-
+    Courier(QObject* receiver, std::shared_ptr<PendingCalls> pending)
+        : QObject(receiver)
+        , pending_(std::move(pending))
+    {
+    }
     bool event(QEvent* event) override
     {
         if (event->type() != kCallEvent)
             return QObject::event(event);
-        static_cast<CallEvent*>(event)->run();
+        std::function<void()> call;
+        {
+            std::lock_guard<std::mutex> lock(pending_->mutex);
+            if (pending_->calls.empty())
+                return true;
+            call = std::move(pending_->calls.front());
+            pending_->calls.pop_front();
+        }
+        call();
         return true;
     }
+
+private:
+    std::shared_ptr<PendingCalls> pending_;
 };
 
 } // namespace
 
 ResultMailbox::ResultMailbox(QObject* receiver)
-    : courier_(new Courier(receiver))
+    : pending_(std::make_shared<PendingCalls>())
+    , courier_(new Courier(receiver, pending_))
 {
     std::lock_guard<std::mutex> lock(watch().mutex);
     QCoreApplication* application = QCoreApplication::instance();
@@ -77,7 +94,11 @@ bool ResultMailbox::post(std::function<void()> call)
     std::lock_guard<std::mutex> lock(mutex_);
     if (!courier_ || !watch().running)
         return false;
-    QCoreApplication::postEvent(courier_, new CallEvent(std::move(call)));
+    {
+        std::lock_guard<std::mutex> pending_lock(pending_->mutex);
+        pending_->calls.push_back(std::move(call));
+    }
+    QCoreApplication::postEvent(courier_, new QEvent(kCallEvent));
     return true;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class QObject;
 
 namespace velmora::updater {
+
+struct PendingCalls;
 
 // Carries calls from worker threads to the thread of a receiver object, through
 // that thread's event loop. A worker hands its call over whole: whether it
@@ -27,6 +30,7 @@ public:
 
 private:
     std::mutex mutex_;
+    std::shared_ptr<PendingCalls> pending_;
     QObject* courier_; // a child of the receiver that runs the calls
 };
 
