@@ -259,9 +259,6 @@ TEST(UpdaterExitTest, ProcessEndsWhileTheCheckStillWaits)
     QProcess probe;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LOCALAPPDATA", log_dir.path());
-    // Under ThreadSanitizer: OpenSSL's exit handler frees what the check's
-    // thread set up; that hazard lies in the transfer layer.
-    environment.insert("TSAN_OPTIONS", environment.value("TSAN_OPTIONS") + " suppressions=" UPDATER_TSAN_SUPPRESSIONS);
     probe.setProcessEnvironment(environment);
     probe.start(QString::fromUtf8(UPDATER_EXIT_PROBE), { qs(server.feedUrl()) });
     ASSERT_TRUE(server.waitForRequests(1, std::chrono::seconds(20))) << "the probe never started its check";
