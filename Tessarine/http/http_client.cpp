@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
 
 namespace velmora::http {
 namespace {
@@ -11,7 +12,13 @@ namespace {
 void ensureGlobalInit()
 {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] {
+        // A background transfer (the update check) may still run when the
+        // process exits: OpenSSL must not free its state under it from an
+        // exit handler. The operating system reclaims it anyway.
+        OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+    });
 }
 
 size_t appendBody(char* data, size_t size, size_t count, void* user_data)
