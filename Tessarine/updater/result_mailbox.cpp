@@ -43,8 +43,8 @@ void applicationShuttingDown()
 
 const QEvent::Type kCallEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// Qt deletes pending events with their receiver, on the receiver's thread:
-// calls for a receiver that has gone are dropped there with the queue.
+// Qt deletes pending wake-up events with their receiver, so calls for a
+// receiver that has gone never run.
 class Courier : public QObject {
 public:
     Courier(QObject* receiver, std::shared_ptr<PendingCalls> pending)

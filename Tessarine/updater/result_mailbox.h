@@ -10,9 +10,10 @@ namespace velmora::updater {
 
 struct PendingCalls;
 
-// Carries calls from worker threads to the thread of a receiver object, through
-// that thread's event loop. A worker hands its call over whole: whether it
-// runs or is dropped, it is destroyed on the receiver's thread. The mailbox
+// Carries calls from worker threads to the thread of a receiver object: a call
+// waits in a locked queue and an event wakes the receiver's thread to run it.
+// Calls never run once the receiver is gone; a dropped call is destroyed with
+// the queue, on whichever side lets go of it last. The mailbox
 // closes when the receiver's owner says so (close(), before the receiver is
 // destroyed) and when the application shuts down, so that a worker that
 // finishes late touches neither. Shared by the receiver's owner and its workers.
