@@ -1,5 +1,7 @@
 #include "logger/logger.h"
 
+#include "log_lines.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,19 +19,9 @@
 namespace velmora {
 namespace {
 
-// The lines of a log file together with its rolled-over backups (the file
-// rolls over when its appender closes).
 QStringList readLines(const QString& path)
 {
-    const QFileInfo info(path);
-    QStringList lines;
-    const QStringList names = QDir(info.path()).entryList({ info.fileName() + "*" }, QDir::Files, QDir::Name);
-    for (const QString& name : names) {
-        QFile file(info.path() + "/" + name);
-        if (file.open(QIODevice::ReadOnly))
-            lines += QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
-    return lines;
+    return testing::readLogLines(path);
 }
 
 class LoggerTest : public ::testing::Test {
@@ -135,10 +127,3 @@ TEST(LoggerPathTest, WithoutLocalAppDataUsesPerUserDataDirectory)
 
 } // namespace
 } // namespace velmora
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -3,12 +3,12 @@
 #include "build_config.h"
 #include "review_server.h"
 #include "standin_depot.h"
+#include "log_lines.h"
 #include "tag_server.h"
 #include "xvfb_display.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -72,14 +72,7 @@ protected:
 
     QStringList logLines() const
     {
-        QStringList lines;
-        const QDir dir(home_.path() + "/P4VSubmitClient4QX31");
-        for (const QString& name : dir.entryList({ "log.txt*" }, QDir::Files, QDir::Name)) {
-            QFile file(dir.filePath(name));
-            if (file.open(QIODevice::ReadOnly))
-                lines += QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-        }
-        return lines;
+        return testing::readLogLines(home_.path() + "/P4VSubmitClient4QX31/log.txt");
     }
 
     QStringList errorTexts() const
@@ -260,10 +253,3 @@ TEST_F(MainRunTest, ASecondInstanceIsRefusedAndAKilledOneDoesNotLockTheUserOut)
 
 } // namespace
 } // namespace velmora
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

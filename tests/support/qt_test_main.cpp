@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-// The background check reports through the event loop: the tests need an
-// application object.
+// For test programs that need an application object: queued connections,
+// signal spies and the event loop.
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
