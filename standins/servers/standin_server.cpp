@@ -47,14 +47,15 @@ StandInServer::~StandInServer()
     stop();
 }
 
-int StandInServer::start(int port)
+int StandInServer::start(int port, const std::string& host)
 {
+    host_ = host;
     if (port == 0)
-        port_ = server_.bind_to_any_port("127.0.0.1");
+        port_ = server_.bind_to_any_port(host_);
     else
-        port_ = server_.bind_to_port("127.0.0.1", port) ? port : -1;
+        port_ = server_.bind_to_port(host_, port) ? port : -1;
     if (port_ <= 0)
-        throw std::runtime_error("stand-in server: cannot bind 127.0.0.1:" + std::to_string(port));
+        throw std::runtime_error("stand-in server: cannot bind " + host_ + ":" + std::to_string(port));
     auto listening_ended = std::make_shared<std::atomic<bool>>(false);
     thread_ = std::thread([this, listening_ended] {
         server_.listen_after_bind();
@@ -81,7 +82,7 @@ void StandInServer::stop()
 
 std::string StandInServer::baseUrl() const
 {
-    return "http://127.0.0.1:" + std::to_string(port_);
+    return "http://" + host_ + ":" + std::to_string(port_);
 }
 
 std::vector<RecordedRequest> StandInServer::requests() const

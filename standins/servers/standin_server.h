@@ -34,9 +34,9 @@ public:
 
     httplib::Server& http() { return server_; }
 
-    // Binds 127.0.0.1 on the port (0: any free one) and returns the port;
-    // throws std::runtime_error when the port cannot be bound.
-    int start(int port = 0);
+    // Binds the loopback address on the port (0: any free one) and returns the
+    // port; throws std::runtime_error when the port cannot be bound.
+    int start(int port = 0, const std::string& host = "127.0.0.1");
     void stop();
 
     int port() const { return port_; }
@@ -53,6 +53,7 @@ public:
 private:
     httplib::Server server_;
     std::thread thread_;
+    std::string host_ = "127.0.0.1";
     int port_ = 0;
     std::atomic<bool> stopping_ { false };
     mutable std::mutex mutex_;

@@ -164,8 +164,8 @@ protected:
     {
         MainProcessTest::SetUp();
         tags_.replyWithTags({ { "feature", "New feature" } });
-        tags_.start(QUrl(build_config::kTagServiceUrl).port());
-        reviews_.start(QUrl(build_config::kSwarmUrl).port());
+        tags_.start(QUrl(build_config::kTagServiceUrl).port(), QUrl(build_config::kTagServiceUrl).host().toStdString());
+        reviews_.start(QUrl(build_config::kSwarmUrl).port(), QUrl(build_config::kSwarmUrl).host().toStdString());
     }
 
     QStringList argumentsFor(const QString& change_id) const

@@ -74,10 +74,10 @@ bool isFinalState(int state)
 void ClientFixture::SetUp()
 {
     tags_.replyWithTags({ { "feature", "New feature" }, { "fix", "Bug fix" } });
-    tags_.start(QUrl(build_config::kTagServiceUrl).port());
+    tags_.start(QUrl(build_config::kTagServiceUrl).port(), QUrl(build_config::kTagServiceUrl).host().toStdString());
     reviews_.setUsers({ { "tester", "Test Er", "" }, { "alice", "Alice", "" } });
-    reviews_.start(QUrl(build_config::kSwarmUrl).port());
-    check_.start(build_config::kCheckServerPort);
+    reviews_.start(QUrl(build_config::kSwarmUrl).port(), QUrl(build_config::kSwarmUrl).host().toStdString());
+    check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
 }
 
 void ClientFixture::TearDown()
