@@ -9,16 +9,17 @@ namespace velmora::standin {
 
 CheckServer::CheckServer()
 {
-    http().Post("/", [this](const httplib::Request&, httplib::Response& response) {
-        const CheckReplyScript reply = script();
+    setScript({});
+    http().Post("/", [this](const httplib::Request& request, httplib::Response& response) {
+        const CheckReplyScript reply = scriptFor(request);
         if (reply.never_answer) {
             while (sleepUnlessStopping(std::chrono::milliseconds(200))) { }
             return;
         }
         response.status = reply.status;
         auto pieces = std::make_shared<std::vector<std::string>>(reply.pieces);
-        response.set_chunked_content_provider(reply.content_type,
-            [this, pieces, reply](size_t, httplib::DataSink& sink) {
+        response.set_chunked_content_provider(
+            reply.content_type, [this, pieces, reply](size_t, httplib::DataSink& sink) {
                 for (const std::string& piece : *pieces) {
                     if (reply.delay.count() > 0 && !sleepUnlessStopping(reply.delay))
                         return false;
@@ -37,21 +38,28 @@ CheckServer::CheckServer()
     });
 }
 
-CheckServer::~CheckServer()
-{
-    stop();
-}
+CheckServer::~CheckServer() { stop(); }
 
 void CheckServer::setScript(CheckReplyScript script)
 {
-    std::lock_guard<std::mutex> lock(script_mutex_);
-    script_ = std::move(script);
+    setScriptSource([script = std::move(script)](const httplib::Request&) { return script; });
 }
 
-CheckReplyScript CheckServer::script() const
+void CheckServer::setScriptSource(ScriptSource source)
 {
     std::lock_guard<std::mutex> lock(script_mutex_);
-    return script_;
+    source_ = std::move(source);
+}
+
+CheckReplyScript CheckServer::scriptFor(const httplib::Request& request) const
+{
+    ScriptSource source;
+    {
+        std::lock_guard<std::mutex> lock(script_mutex_);
+        source = source_;
+    }
+    // Outside the lock: a source may take its time or set a new source.
+    return source(request);
 }
 
 std::string CheckServer::lengthField(std::int32_t length)
@@ -70,7 +78,9 @@ std::string CheckServer::frame(const std::string& message)
 
 std::string CheckServer::serverInfo(const std::string& text)
 {
-    return nlohmann::json { { "IdentificationStr", "ServerInfo" }, { "RetCode", 0 }, { "Message", text } }.dump();
+    return nlohmann::json {
+        { "IdentificationStr", "ServerInfo" }, { "RetCode", 0 }, { "Message", text }
+    }.dump();
 }
 
 std::string CheckServer::checkResult(bool passed, const std::vector<Group>& groups)
@@ -82,10 +92,10 @@ std::string CheckServer::checkResult(bool passed, const std::vector<Group>& grou
             errs.push_back({ { "AssetPath", path }, { "Message", message } });
         error_groups.push_back({ { "CheckerTitle", group.title }, { "Errs", errs } });
     }
-    return nlohmann::json { { "IdentificationStr", "CheckResultInfo" },
-        { "RetCode", passed ? 0 : 1 },
-        { "Cr", { { "Passed", passed }, { "ErrorGroups", error_groups } } } }
-        .dump();
+    return nlohmann::json {
+        { "IdentificationStr", "CheckResultInfo" }, { "RetCode", passed ? 0 : 1 },
+        { "Cr", { { "Passed", passed }, { "ErrorGroups", error_groups } } }
+    }.dump();
 }
 
 std::vector<std::string> CheckServer::split(const std::string& stream, const std::vector<size_t>& sizes)
@@ -94,7 +104,8 @@ std::vector<std::string> CheckServer::split(const std::string& stream, const std
     size_t offset = 0;
     size_t index = 0;
     while (offset < stream.size()) {
-        const size_t size = std::max<size_t>(1, sizes.empty() ? stream.size() : sizes[std::min(index, sizes.size() - 1)]);
+        const size_t size
+            = std::max<size_t>(1, sizes.empty() ? stream.size() : sizes[std::min(index, sizes.size() - 1)]);
         pieces.push_back(stream.substr(offset, size));
         offset += size;
         ++index;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,21 +15,28 @@ namespace velmora::standin {
 struct CheckReplyScript {
     int status = 200;
     std::string content_type = "application/octet-stream";
-    std::vector<std::string> pieces;          // each written and flushed on its own
-    std::chrono::milliseconds delay { 0 };     // before every piece
-    bool close_early = false;                  // drop the connection after the pieces
-    bool hang_after_pieces = false;            // keep the reply open until the server stops
-    bool never_answer = false;                 // hang until the server stops
+    std::vector<std::string> pieces; // each written and flushed on its own
+    std::chrono::milliseconds delay { 0 }; // before every piece
+    bool close_early = false; // drop the connection after the pieces
+    bool hang_after_pieces = false; // keep the reply open until the server stops
+    bool never_answer = false; // hang until the server stops
 };
 
 // The submit-check service: takes the POST at "/" and streams the scripted
 // reply of length-prefixed JSON frames in chosen pieces.
 class CheckServer : public StandInServer {
 public:
+    // Picks the reply for one request; called on a server thread, possibly for
+    // several requests at once.
+    using ScriptSource = std::function<CheckReplyScript(const httplib::Request&)>;
+
     CheckServer();
     ~CheckServer() override;
 
+    // Every request gets this reply.
     void setScript(CheckReplyScript script);
+    // Each request gets the reply the source makes for it.
+    void setScriptSource(ScriptSource source);
 
     // A frame: the 32-bit little-endian length, then the message bytes.
     static std::string frame(const std::string& message);
@@ -44,10 +52,10 @@ public:
     static std::vector<std::string> split(const std::string& stream, const std::vector<size_t>& sizes);
 
 private:
-    CheckReplyScript script() const;
+    CheckReplyScript scriptFor(const httplib::Request& request) const;
 
     mutable std::mutex script_mutex_;
-    CheckReplyScript script_;
+    ScriptSource source_;
 };
 
 } // namespace velmora::standin

@@ -8,48 +8,50 @@
 namespace velmora::standin {
 namespace {
 
-using ordered_json = nlohmann::ordered_json;
+    using ordered_json = nlohmann::ordered_json;
 
-const char* const kReviewFields[] = { "id", "author", "changes", "description", "participants", "state" };
-const char* const kUserFields[] = { "User", "FullName", "Email" };
+    const char* const kReviewFields[] = { "id", "author", "changes", "description", "participants", "state" };
+    const char* const kUserFields[] = { "User", "FullName", "Email" };
 
-std::vector<std::string> splitFields(const std::string& text)
-{
-    std::vector<std::string> fields;
-    std::stringstream stream(text);
-    for (std::string field; std::getline(stream, field, ',');)
-        if (!field.empty())
-            fields.push_back(field);
-    return fields;
-}
+    std::vector<std::string> splitFields(const std::string& text)
+    {
+        std::vector<std::string> fields;
+        std::stringstream stream(text);
+        for (std::string field; std::getline(stream, field, ',');)
+            if (!field.empty())
+                fields.push_back(field);
+        return fields;
+    }
 
-bool wanted(const std::vector<std::string>& fields, const char* name)
-{
-    return fields.empty() || std::find(fields.begin(), fields.end(), name) != fields.end();
-}
+    bool wanted(const std::vector<std::string>& fields, const char* name)
+    {
+        return fields.empty() || std::find(fields.begin(), fields.end(), name) != fields.end();
+    }
 
-ordered_json badRequest(const char* field, const std::string& detail)
-{
-    return { { "error", "Bad Request" }, { "isValid", false }, { "details", { { field, detail } } } };
-}
+    ordered_json badRequest(const char* field, const std::string& detail)
+    {
+        return { { "error", "Bad Request" }, { "isValid", false }, { "details", { { field, detail } } } };
+    }
 
-ordered_json v10Error(int code, const std::string& text)
-{
-    return { { "error", code }, { "messages", ordered_json::array({ { { "code", code }, { "text", text } } }) }, { "data", nullptr } };
-}
+    ordered_json v10Error(int code, const std::string& text)
+    {
+        return { { "error", code },
+            { "messages", ordered_json::array({ { { "code", code }, { "text", text } } }) },
+            { "data", nullptr } };
+    }
 
-struct RoutePattern {
-    const char* method;
-    const char* pattern;
-};
-const RoutePattern kRoutePatterns[] = {
-    { "GET", R"(/api/v9/users)" },
-    { "GET", R"(/api/v9/changes/(-?\d+)/check)" },
-    { "GET", R"(/api/v9/reviews)" },
-    { "GET", R"(/api/v9/comments)" },
-    { "GET", R"(/api/v10/workflows/(-?\d+))" },
-    { "POST", R"(/api/v9/reviews)" },
-};
+    struct RoutePattern {
+        const char* method;
+        const char* pattern;
+    };
+    const RoutePattern kRoutePatterns[] = {
+        { "GET", R"(/api/v9/users)" },
+        { "GET", R"(/api/v9/changes/(-?\d+)/check)" },
+        { "GET", R"(/api/v9/reviews)" },
+        { "GET", R"(/api/v9/comments)" },
+        { "GET", R"(/api/v10/workflows/(-?\d+))" },
+        { "POST", R"(/api/v9/reviews)" },
+    };
 
 } // namespace
 
@@ -65,14 +67,17 @@ ReviewServer::ReviewServer(std::string user, std::string token)
     addRoute(Route::CreateReview, "POST", kRoutePatterns[5].pattern, &ReviewServer::createReview);
 
     // Runs for every answer of status 400 or more: fill only the empty ones.
-    http().set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& request, httplib::Response& response) {
+    http().set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& request,
+                                                                      httplib::Response& response) {
         if (!response.body.empty() || response.status != 404)
             return httplib::Server::HandlerResponse::Unhandled;
-        const bool known_path = std::any_of(std::begin(kRoutePatterns), std::end(kRoutePatterns), [&](const RoutePattern& route) {
-            return std::regex_match(request.path, std::regex(route.pattern));
-        });
+        const bool known_path = std::any_of(
+            std::begin(kRoutePatterns), std::end(kRoutePatterns), [&](const RoutePattern& route) {
+                return std::regex_match(request.path, std::regex(route.pattern));
+            });
         response.status = known_path ? 405 : 404;
-        response.set_content(known_path ? R"({"error":"Method Not Allowed"})" : R"({"error":"Not Found"})", "application/json");
+        response.set_content(known_path ? R"({"error":"Method Not Allowed"})" : R"({"error":"Not Found"})",
+            "application/json");
         return httplib::Server::HandlerResponse::Handled;
     }));
 }
@@ -112,7 +117,8 @@ void ReviewServer::addRoute(Route route, const char* method, const char* pattern
 
 bool ReviewServer::authorised(const httplib::Request& request) const
 {
-    return request.get_header_value("Authorization") == httplib::make_basic_authentication_header(user_, token_).second;
+    return request.get_header_value("Authorization")
+        == httplib::make_basic_authentication_header(user_, token_).second;
 }
 
 void ReviewServer::setUsers(std::vector<User> users)
@@ -138,6 +144,12 @@ void ReviewServer::setUserExclusions(std::vector<std::string> rules)
 {
     std::lock_guard<std::mutex> lock(data_mutex_);
     exclusions_ = std::move(rules);
+}
+
+void ReviewServer::setCheckRule(CheckRule rule)
+{
+    std::lock_guard<std::mutex> lock(data_mutex_);
+    check_rule_ = rule;
 }
 
 void ReviewServer::setCheckResult(int change, bool is_valid)
@@ -208,8 +220,9 @@ ordered_json ReviewServer::changeCheck(const httplib::Request& request, int& sta
         if (std::count(candidate.changes.begin(), candidate.changes.end(), change))
             review = &candidate;
     const bool approved = review && review->state == "approved";
+    const bool follows_rule = check_rule_ == CheckRule::LinkedReview ? review != nullptr : approved;
     const auto scripted = check_results_.find(change);
-    const bool valid = scripted == check_results_.end() ? approved : scripted->second;
+    const bool valid = scripted == check_results_.end() ? follows_rule : scripted->second;
 
     ordered_json reply { { "isValid", valid } };
     if (valid) {
@@ -217,13 +230,16 @@ ordered_json ReviewServer::changeCheck(const httplib::Request& request, int& sta
         reply["messages"] = ordered_json::array();
     } else if (!review) {
         reply["status"] = "NO_REVIEW";
-        reply["messages"] = ordered_json::array({ "Change [" + std::to_string(change) + "] must be associated with a review" });
+        reply["messages"] = ordered_json::array(
+            { "Change [" + std::to_string(change) + "] must be associated with a review" });
     } else if (!approved) {
         reply["status"] = "NO_APPROVED_REVIEW";
-        reply["messages"] = ordered_json::array({ "Review [" + std::to_string(review->id) + "] must be approved" });
+        reply["messages"]
+            = ordered_json::array({ "Review [" + std::to_string(review->id) + "] must be approved" });
     } else {
         reply["status"] = "NOT_SAME_CONTENT";
-        reply["messages"] = ordered_json::array({ "Change [" + std::to_string(change) + "] does not match review [" + std::to_string(review->id) + "]" });
+        reply["messages"] = ordered_json::array({ "Change [" + std::to_string(change)
+            + "] does not match review [" + std::to_string(review->id) + "]" });
     }
     return reply;
 }
@@ -246,7 +262,8 @@ ordered_json ReviewServer::reviewJson(const Review& review, const std::vector<st
             names.insert(names.begin(), review.author);
         ordered_json participants = names.empty() ? ordered_json::array() : ordered_json::object();
         for (const auto& name : names)
-            participants[name] = review.required.count(name) ? ordered_json { { "required", true } } : ordered_json::array();
+            participants[name]
+                = review.required.count(name) ? ordered_json { { "required", true } } : ordered_json::array();
         json["participants"] = std::move(participants);
     }
     if (wanted(fields, "state"))
@@ -266,7 +283,8 @@ ordered_json ReviewServer::reviewsOfChange(const httplib::Request& request, int&
     std::vector<int> changes;
     for (size_t i = 0; i < request.get_param_value_count("change[]"); ++i)
         changes.push_back(std::atoi(request.get_param_value("change[]", i).c_str()));
-    const size_t max = request.has_param("max") ? std::max(0, std::atoi(request.get_param_value("max").c_str())) : 1000;
+    const size_t max
+        = request.has_param("max") ? std::max(0, std::atoi(request.get_param_value("max").c_str())) : 1000;
 
     std::lock_guard<std::mutex> lock(data_mutex_);
     std::vector<const Review*> matches;
@@ -303,9 +321,10 @@ ordered_json ReviewServer::comments(const httplib::Request& request, int& status
     ordered_json last_seen;
     if (found != comments_.end()) {
         for (const auto& comment : found->second.first) {
-            ordered_json entry { { "id", comment.id }, { "attachments", ordered_json::array() }, { "body", comment.body },
-                { "context", comment.context }, { "edited", nullptr }, { "flags", ordered_json::array() },
-                { "likes", ordered_json::array() }, { "taskState", "comment" }, { "time", 1461164347 }, { "topic", topic },
+            ordered_json entry { { "id", comment.id }, { "attachments", ordered_json::array() },
+                { "body", comment.body }, { "context", comment.context }, { "edited", nullptr },
+                { "flags", ordered_json::array() }, { "likes", ordered_json::array() },
+                { "taskState", "comment" }, { "time", 1461164347 }, { "topic", topic },
                 { "updated", 1461164347 }, { "user", comment.user } };
             if (keyed)
                 list[std::to_string(comment.id)] = std::move(entry);
@@ -326,7 +345,8 @@ ordered_json ReviewServer::workflow(const httplib::Request& request, int& status
     std::lock_guard<std::mutex> lock(data_mutex_);
     ordered_json exclusions { { "rule", exclusions_ }, { "mode", "policy" } };
     ordered_json workflow { { "user_exclusions", std::move(exclusions) } };
-    return { { "error", nullptr }, { "messages", ordered_json::array() }, { "data", { { "workflows", ordered_json::array({ std::move(workflow) }) } } } };
+    return { { "error", nullptr }, { "messages", ordered_json::array() },
+        { "data", { { "workflows", ordered_json::array({ std::move(workflow) }) } } } };
 }
 
 ordered_json ReviewServer::createReview(const httplib::Request& request, int& status)
@@ -343,7 +363,9 @@ ordered_json ReviewServer::createReview(const httplib::Request& request, int& st
         return badRequest("description", "Description must be a string.");
     std::vector<std::string> reviewers;
     if (const auto given = body.find("reviewers"); given != body.end()) {
-        if (!given->is_array() || !std::all_of(given->begin(), given->end(), [](const ordered_json& r) { return r.is_string(); }))
+        if (!given->is_array() || !std::all_of(given->begin(), given->end(), [](const ordered_json& r) {
+                return r.is_string();
+            }))
             return badRequest("reviewers", "Reviewers must be a list of user ids.");
         reviewers = given->get<std::vector<std::string>>();
     }
@@ -352,11 +374,13 @@ ordered_json ReviewServer::createReview(const httplib::Request& request, int& st
     const int change_id = change->get<int>();
     for (const auto& review : reviews_) {
         if (std::count(review.changes.begin(), review.changes.end(), change_id))
-            return { { "error", "A Review for change " + std::to_string(change_id) + " already exists." }, { "isValid", false } };
+            return { { "error", "A Review for change " + std::to_string(change_id) + " already exists." },
+                { "isValid", false } };
     }
     std::string unknown;
     for (const auto& name : reviewers) {
-        const bool known = std::any_of(users_.begin(), users_.end(), [&](const User& user) { return user.user == name; });
+        const bool known
+            = std::any_of(users_.begin(), users_.end(), [&](const User& user) { return user.user == name; });
         if (!known)
             unknown += (unknown.empty() ? "" : ", ") + name;
     }

@@ -60,7 +60,11 @@ public:
     // Comments of a review, served as a list or (as the manual shows) keyed by id.
     void setComments(int review_id, std::vector<Comment> comments, bool keyed_by_id = false);
     void setUserExclusions(std::vector<std::string> rules);
-    // Without a scripted result a change passes exactly when one of its reviews is approved.
+    // What the change check demands of a change without a scripted result: an
+    // approved review (the default), or any review at all (a workflow that
+    // rejects commits only when they are not linked to a review).
+    enum class CheckRule { ApprovedReview, LinkedReview };
+    void setCheckRule(CheckRule rule);
     void setCheckResult(int change, bool is_valid);
 
     // Answer every request on the route with this reply (after the credential check).
@@ -94,6 +98,7 @@ private:
     std::vector<Review> reviews_;
     std::map<int, std::pair<std::vector<Comment>, bool>> comments_;
     std::vector<std::string> exclusions_;
+    CheckRule check_rule_ = CheckRule::ApprovedReview;
     std::map<int, bool> check_results_;
     std::map<Route, Reply> route_replies_;
     std::vector<std::string> create_bodies_;
