@@ -109,8 +109,9 @@ namespace {
 
 } // namespace
 
-DemoCheckScenario::DemoCheckScenario(std::chrono::milliseconds pace)
+DemoCheckScenario::DemoCheckScenario(std::chrono::milliseconds pace, Report report)
     : pace_(pace)
+    , report_(std::move(report))
 {
 }
 
@@ -123,9 +124,13 @@ standin::CheckReplyScript DemoCheckScenario::scriptFor(const httplib::Request& r
         script.status = 400;
         script.content_type = "text/plain";
         script.pieces = { "bad check request: " + problem };
+        report_("check server: refused a request that is not a check request (" + problem + ")");
         return script;
     }
-    const bool passes = checks_++ > 0;
+    const int number = ++checks_;
+    const bool passes = number > 1;
+    report_("check server: check " + std::to_string(number) + " of change " + std::to_string(check.change)
+        + (passes ? " answers PASSED" : " answers FAILED with 3 checker groups"));
     script.delay = pace_;
     for (const std::string& line : progressLines(check, passes))
         script.pieces.push_back(CheckServer::frame(CheckServer::serverInfo(line)));
