@@ -8,156 +8,112 @@
 namespace velmora::updater {
 namespace {
 
-bool isRssElement(const QXmlStreamReader& reader, QLatin1String name)
-{
-    return reader.namespaceUri().isEmpty() && reader.name() == name;
-}
+    constexpr QLatin1String kSparkleNamespace("http://www.andymatuschak.org/xml-namespaces/sparkle");
 
-bool isSparkleElement(const QXmlStreamReader& reader, QLatin1String name)
-{
-    return reader.namespaceUri() == QLatin1String(kSparkleNamespace) && reader.name() == name;
-}
-
-QString readText(QXmlStreamReader& reader)
-{
-    return reader.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
-}
-
-AppcastItem readItem(QXmlStreamReader& reader)
-{
-    AppcastItem item;
-    bool have_enclosure = false;
-    QString enclosure_version;
-    QString element_version;
-    QString enclosure_os;
-    QString element_os;
-    while (reader.readNextStartElement()) {
-        if (isRssElement(reader, QLatin1String("title"))) {
-            item.title = readText(reader);
-        } else if (isRssElement(reader, QLatin1String("enclosure")) && !have_enclosure) {
-            have_enclosure = true;
-            const QXmlStreamAttributes attributes = reader.attributes();
-            const QString ns = QLatin1String(kSparkleNamespace);
-            item.url = attributes.value(QLatin1String("url")).toString().trimmed();
-            enclosure_version = attributes.value(ns, QLatin1String("version")).toString().trimmed();
-            enclosure_os = attributes.value(ns, QLatin1String("os")).toString().trimmed();
-            const QString short_version = attributes.value(ns, QLatin1String("shortVersionString")).toString().trimmed();
-            if (!short_version.isEmpty())
-                item.short_version = short_version;
-            reader.skipCurrentElement();
-        } else if (isSparkleElement(reader, QLatin1String("version"))) {
-            element_version = readText(reader);
-        } else if (isSparkleElement(reader, QLatin1String("shortVersionString"))) {
-            const QString short_version = readText(reader);
-            if (item.short_version.isEmpty())
-                item.short_version = short_version;
-        } else if (isSparkleElement(reader, QLatin1String("os"))) {
-            element_os = readText(reader);
-        } else if (isSparkleElement(reader, QLatin1String("minimumSystemVersion"))) {
-            item.minimum_system_version = readText(reader);
-        } else if (isSparkleElement(reader, QLatin1String("maximumSystemVersion"))) {
-            item.maximum_system_version = readText(reader);
-        } else {
-            reader.skipCurrentElement();
-        }
+    bool isRss(const QXmlStreamReader& reader, QLatin1String name)
+    {
+        return reader.namespaceUri().isEmpty() && reader.name() == name;
     }
-    item.os = !enclosure_os.isEmpty() ? enclosure_os : element_os;
-    if (!enclosure_version.isEmpty())
-        item.version = enclosure_version;
-    else if (!element_version.isEmpty())
-        item.version = element_version;
-    else
-        item.version = versionFromFileName(item.url);
-    return item;
-}
 
-void readChannel(QXmlStreamReader& reader, std::vector<AppcastItem>& items)
-{
-    while (reader.readNextStartElement()) {
-        if (isRssElement(reader, QLatin1String("item")))
-            items.push_back(readItem(reader));
-        else
-            reader.skipCurrentElement();
+    bool isSparkle(const QXmlStreamReader& reader, QLatin1String name)
+    {
+        return reader.namespaceUri() == kSparkleNamespace && reader.name() == name;
     }
-}
 
-bool applies(const AppcastItem& item, const SystemCriteria& system)
-{
-    if (item.url.isEmpty() || item.version.isEmpty())
-        return false;
-    if (!item.os.isEmpty() && item.os != system.os)
-        return false;
-    if (system.system_version.isEmpty())
-        return true;
-    if (!item.minimum_system_version.isEmpty() && compareVersions(system.system_version, item.minimum_system_version) < 0)
-        return false;
-    if (!item.maximum_system_version.isEmpty() && compareVersions(system.system_version, item.maximum_system_version) > 0)
-        return false;
-    return true;
-}
+    // "App_1.4.2.zip" gives "1.4.2"; a name without an underscore gives nothing.
+    QString versionFromFileName(const QString& url)
+    {
+        QString name = QUrl(url).fileName();
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        if (dot > 0)
+            name.truncate(dot);
+        const qsizetype underscore = name.lastIndexOf(QLatin1Char('_'));
+        return underscore < 0 ? QString() : name.mid(underscore + 1);
+    }
 
-} // namespace
-
-AppcastParseResult parseAppcast(const QByteArray& xml)
-{
-    AppcastParseResult result;
-    QXmlStreamReader reader(xml);
-    bool have_channel = false;
-    if (reader.readNextStartElement()) {
-        if (!isRssElement(reader, QLatin1String("rss"))) {
-            result.error = QString("the root element is <%1>, not <rss>").arg(reader.qualifiedName().toString());
-            return result;
-        }
+    // Reads one <item>; nothing when it has no address or version, or is not
+    // for this system.
+    std::optional<AppcastItem> readItem(QXmlStreamReader& reader, const SystemInfo& system)
+    {
+        AppcastItem item;
+        QString attribute_version, element_version, os, minimum, maximum;
+        bool have_enclosure = false;
         while (reader.readNextStartElement()) {
-            if (isRssElement(reader, QLatin1String("channel")) && !have_channel) {
-                have_channel = true;
-                readChannel(reader, result.items);
+            if (isRss(reader, QLatin1String("enclosure")) && !have_enclosure) {
+                have_enclosure = true;
+                const QXmlStreamAttributes attributes = reader.attributes();
+                item.url = attributes.value(QLatin1String("url")).toString().trimmed();
+                attribute_version
+                    = attributes.value(kSparkleNamespace, QLatin1String("version")).toString().trimmed();
+                os = attributes.value(kSparkleNamespace, QLatin1String("os")).toString().trimmed();
+                reader.skipCurrentElement();
+            } else if (isSparkle(reader, QLatin1String("version"))) {
+                element_version = reader.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            } else if (isSparkle(reader, QLatin1String("minimumSystemVersion"))) {
+                minimum = reader.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            } else if (isSparkle(reader, QLatin1String("maximumSystemVersion"))) {
+                maximum = reader.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
             } else {
                 reader.skipCurrentElement();
             }
         }
-        // Reads to the end, so that anything broken after </rss> counts too.
+        item.version = !attribute_version.isEmpty() ? attribute_version
+            : !element_version.isEmpty()            ? element_version
+                                                    : versionFromFileName(item.url);
+        const bool other_system = (!os.isEmpty() && os != system.os)
+            || (!system.version.isEmpty() && !minimum.isEmpty()
+                && compareVersions(system.version, minimum) < 0)
+            || (!system.version.isEmpty() && !maximum.isEmpty()
+                && compareVersions(system.version, maximum) > 0);
+        if (item.url.isEmpty() || item.version.isEmpty() || other_system)
+            return std::nullopt;
+        return item;
+    }
+
+} // namespace
+
+std::optional<AppcastItem> newestAppcastItem(const QByteArray& xml, const SystemInfo& system, QString* error)
+{
+    const auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    QXmlStreamReader reader(xml);
+    std::optional<AppcastItem> newest;
+    bool have_channel = false;
+    if (reader.readNextStartElement()) {
+        if (!isRss(reader, QLatin1String("rss")))
+            return fail(QString("the root element is <%1>, not <rss>").arg(reader.qualifiedName()));
+        while (reader.readNextStartElement()) {
+            if (!isRss(reader, QLatin1String("channel")) || have_channel) {
+                reader.skipCurrentElement();
+                continue;
+            }
+            have_channel = true;
+            while (reader.readNextStartElement()) {
+                if (!isRss(reader, QLatin1String("item"))) {
+                    reader.skipCurrentElement();
+                } else if (const auto item = readItem(reader, system)) {
+                    // Strictly greater: the first in the document wins a tie.
+                    if (!newest || compareVersions(item->version, newest->version) > 0)
+                        newest = item;
+                }
+            }
+        }
+        // To the end, so that anything broken after </rss> counts too.
         while (!reader.atEnd())
             reader.readNext();
     }
     if (reader.hasError()) {
-        result.error = QString("XML error at line %1, column %2: %3")
-                           .arg(reader.lineNumber())
-                           .arg(reader.columnNumber())
-                           .arg(reader.errorString());
-        result.items.clear();
-        return result;
+        return fail(QString("XML error at line %1, column %2: %3")
+                        .arg(reader.lineNumber())
+                        .arg(reader.columnNumber())
+                        .arg(reader.errorString()));
     }
-    if (!have_channel) {
-        result.error = QStringLiteral("no <channel> under <rss>");
-        return result;
-    }
-    result.ok = true;
-    return result;
-}
-
-QString versionFromFileName(const QString& url)
-{
-    QString name = QUrl(url).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0)
-        name.truncate(dot);
-    const qsizetype underscore = name.lastIndexOf(QLatin1Char('_'));
-    return underscore < 0 ? QString() : name.mid(underscore + 1);
-}
-
-std::optional<AppcastItem> chooseNewestItem(const std::vector<AppcastItem>& items, const SystemCriteria& system)
-{
-    const AppcastItem* newest = nullptr;
-    for (const AppcastItem& item : items) {
-        if (!applies(item, system))
-            continue;
-        if (!newest || compareVersions(item.version, newest->version) > 0)
-            newest = &item;
-    }
-    if (!newest)
-        return std::nullopt;
-    return *newest;
+    if (!have_channel)
+        return fail(QStringLiteral("no <channel> under <rss>"));
+    return newest;
 }
 
 } // namespace velmora::updater

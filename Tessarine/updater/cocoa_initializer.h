@@ -1,8 +1,7 @@
 #pragma once
 
-// Loads the Cocoa application support and keeps an autorelease pool open for
-// as long as it lives: the objects that starting the update check creates are
-// freed when it goes out of scope.
+// Spans the start of the update check, where the framework needs the Cocoa
+// application support loaded and an autorelease pool open.
 class CocoaInitializer {
 public:
     CocoaInitializer();

@@ -1,37 +1,25 @@
 #include "updater/sparkle_auto_updater.h"
 
-#include "updater/objc_runtime.h"
+#include "updater/feed_updater.h"
 
-#include <QByteArray>
 #include <QString>
+#include <QUrl>
 
-using velmora::objc::Id;
-using velmora::objc::Receiver;
+using velmora::updater::FeedUpdater;
 
 class SparkleAutoUpdater::Private {
 public:
-    Id updater; // the shared SUUpdater, retained while this object lives
+    FeedUpdater* updater; // process-wide: nothing to retain or release
 };
 
 SparkleAutoUpdater::SparkleAutoUpdater(const QString& feed_url)
     : d(new Private)
 {
-    velmora::objc::Runtime& runtime = velmora::objc::runtime();
-    d->updater = runtime.send(Receiver::classNamed("SUUpdater"), "sharedUpdater", {});
-    runtime.retain(d->updater);
-    const QByteArray utf8 = feed_url.toUtf8();
-    const Id string = runtime.send(Receiver::classNamed("NSString"), "stringWithUTF8String:", utf8.constData());
-    const Id url = runtime.send(Receiver::classNamed("NSURL"), "URLWithString:", string);
-    runtime.send(d->updater, "setFeedURL:", url);
+    d->updater = FeedUpdater::sharedUpdater();
+    // Text that is no well-formed address gives no URL, and the updater none.
+    d->updater->setFeedURL(QUrl(feed_url, QUrl::StrictMode));
 }
 
-SparkleAutoUpdater::~SparkleAutoUpdater()
-{
-    velmora::objc::runtime().release(d->updater);
-    delete d;
-}
+SparkleAutoUpdater::~SparkleAutoUpdater() { delete d; }
 
-void SparkleAutoUpdater::checkForUpdates()
-{
-    velmora::objc::runtime().send(d->updater, "checkForUpdatesInBackground", {});
-}
+void SparkleAutoUpdater::checkForUpdates() { d->updater->checkForUpdatesInBackground(); }

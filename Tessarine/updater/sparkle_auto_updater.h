@@ -4,9 +4,7 @@
 
 class QString;
 
-// The update framework's shared updater (SUUpdater), bound to one appcast feed.
-// Everything goes through the object runtime as messages; no result is
-// examined, because a message to nil does nothing.
+// The update framework's shared updater, bound to one appcast feed.
 class SparkleAutoUpdater : public AutoUpdater {
 public:
     explicit SparkleAutoUpdater(const QString& feed_url);
@@ -14,7 +12,7 @@ public:
     SparkleAutoUpdater(const SparkleAutoUpdater&) = delete;
     SparkleAutoUpdater& operator=(const SparkleAutoUpdater&) = delete;
 
-    // Returns at once; the check and what it offers are the framework's.
+    // Returns at once; the check is the shared updater's.
     void checkForUpdates() override;
 
 private:

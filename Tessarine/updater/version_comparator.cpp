@@ -1,146 +1,100 @@
 #include "updater/version_comparator.h"
 
 #include <QString>
+#include <QStringList>
 
-#include <cstddef>
-#include <vector>
+#include <algorithm>
 
 namespace velmora::updater {
 namespace {
 
-enum class PartType { Number, Text, Period, OtherSeparator };
+    enum class Kind { Number, Separator, Text };
 
-PartType typeOf(QChar character)
-{
-    if (character == QLatin1Char('.'))
-        return PartType::Period;
-    if (character.isDigit())
-        return PartType::Number;
-    if (character.isSpace() || character.isPunct())
-        return PartType::OtherSeparator;
-    return PartType::Text;
-}
+    Kind kindOf(QChar character)
+    {
+        if (character.isDigit())
+            return Kind::Number;
+        if (character == QLatin1Char('.') || character.isSpace() || character.isPunct())
+            return Kind::Separator;
+        return Kind::Text;
+    }
 
-bool isSeparator(PartType type)
-{
-    return type == PartType::Period || type == PartType::OtherSeparator;
-}
+    Kind kindOf(const QString& part) { return kindOf(part.front()); }
 
-// A part's type is that of its first character: parts are never mixed.
-PartType typeOf(const QString& part)
-{
-    return typeOf(part.front());
-}
-
-std::vector<QString> splitVersion(const QString& version)
-{
-    std::vector<QString> parts;
-    if (version.isEmpty())
-        return parts;
-    qsizetype start = 0;
-    PartType previous = typeOf(version.front());
-    for (qsizetype i = 1; i < version.size(); ++i) {
-        const PartType current = typeOf(version.at(i));
-        if (current != previous || isSeparator(previous)) {
-            parts.push_back(version.mid(start, i - start));
-            start = i;
+    // Digits of any script are stored as ASCII, so that numbers compare as text.
+    QStringList split(const QString& version)
+    {
+        QStringList parts;
+        for (const QChar character : version) {
+            const Kind kind = kindOf(character);
+            const QChar stored = kind == Kind::Number ? QChar('0' + character.digitValue()) : character;
+            if (!parts.isEmpty() && kind != Kind::Separator && kindOf(parts.back()) == kind)
+                parts.back() += stored;
+            else
+                parts.append(QString(stored));
         }
-        previous = current;
+        return parts;
     }
-    parts.push_back(version.mid(start));
-    return parts;
-}
 
-std::size_t leadingNumbersAndPeriods(const std::vector<QString>& parts)
-{
-    std::size_t count = 0;
-    while (count < parts.size()
-        && (typeOf(parts[count]) == PartType::Number || typeOf(parts[count]) == PartType::Period))
-        ++count;
-    return count;
-}
-
-// "1.1" against "1.0.0" becomes "1.1.0": the shorter leading run borrows the
-// longer one's shape, with zeros for its numbers.
-void balance(std::vector<QString>& a, std::vector<QString>& b)
-{
-    const std::size_t count_a = leadingNumbersAndPeriods(a);
-    const std::size_t count_b = leadingNumbersAndPeriods(b);
-    std::vector<QString>& shorter = count_a < count_b ? a : b;
-    const std::vector<QString>& longer = count_a < count_b ? b : a;
-    const std::size_t from = count_a < count_b ? count_a : count_b;
-    const std::size_t to = count_a < count_b ? count_b : count_a;
-    for (std::size_t i = from; i < to; ++i) {
-        const bool period = typeOf(longer[i]) == PartType::Period;
-        shorter.insert(shorter.begin() + static_cast<std::ptrdiff_t>(i),
-            period ? QStringLiteral(".") : QStringLiteral("0"));
+    qsizetype leadingNumbersAndPeriods(const QStringList& parts)
+    {
+        qsizetype count = 0;
+        while (count < parts.size()
+            && (kindOf(parts[count]) == Kind::Number || parts[count] == QLatin1String(".")))
+            ++count;
+        return count;
     }
-}
 
-// Digit runs compare by value with no upper limit: without leading zeros, the
-// longer run is the greater number.
-int compareNumbers(const QString& a, const QString& b)
-{
-    auto significant = [](const QString& digits) {
-        qsizetype first = 0;
-        while (first + 1 < digits.size() && digits.at(first).digitValue() == 0)
-            ++first;
-        return digits.mid(first);
-    };
-    const QString x = significant(a);
-    const QString y = significant(b);
-    if (x.size() != y.size())
-        return x.size() < y.size() ? -1 : 1;
-    for (qsizetype i = 0; i < x.size(); ++i) {
-        const int dx = x.at(i).digitValue();
-        const int dy = y.at(i).digitValue();
-        if (dx != dy)
-            return dx < dy ? -1 : 1;
+    // "1.1" against "1.0.0" becomes "1.1.0": the shorter leading run takes the
+    // longer one's shape, with zeros for its numbers.
+    void pad(QStringList& a, QStringList& b)
+    {
+        const qsizetype count_a = leadingNumbersAndPeriods(a);
+        const qsizetype count_b = leadingNumbersAndPeriods(b);
+        QStringList& shorter = count_a < count_b ? a : b;
+        const QStringList& longer = count_a < count_b ? b : a;
+        for (qsizetype i = std::min(count_a, count_b); i < std::max(count_a, count_b); ++i)
+            shorter.insert(i, kindOf(longer[i]) == Kind::Number ? QStringLiteral("0") : QStringLiteral("."));
     }
-    return 0;
-}
 
-int sign(int value)
-{
-    return (value > 0) - (value < 0);
-}
+    // By value with no upper limit: without leading zeros the longer run is the
+    // greater number.
+    int compareNumbers(QString a, QString b)
+    {
+        for (QString* digits : { &a, &b }) {
+            while (digits->size() > 1 && digits->front() == QLatin1Char('0'))
+                digits->remove(0, 1);
+        }
+        return a.size() != b.size() ? (a.size() < b.size() ? -1 : 1) : QString::compare(a, b);
+    }
 
 } // namespace
 
 int compareVersions(const QString& a, const QString& b)
 {
-    std::vector<QString> parts_a = splitVersion(a);
-    std::vector<QString> parts_b = splitVersion(b);
-    balance(parts_a, parts_b);
+    QStringList parts_a = split(a);
+    QStringList parts_b = split(b);
+    pad(parts_a, parts_b);
 
-    const std::size_t common = parts_a.size() < parts_b.size() ? parts_a.size() : parts_b.size();
-    for (std::size_t i = 0; i < common; ++i) {
-        const PartType type_a = typeOf(parts_a[i]);
-        const PartType type_b = typeOf(parts_b[i]);
-        if (isSeparator(type_a) && isSeparator(type_b))
-            continue;
-        if (type_a == type_b) {
-            const int result = type_a == PartType::Number ? compareNumbers(parts_a[i], parts_b[i])
-                                                          : sign(QString::compare(parts_a[i], parts_b[i]));
-            if (result != 0)
-                return result;
-            continue;
-        }
-        // A number or a separator beats text; a number beats a separator.
-        if (type_b == PartType::Text)
-            return 1;
-        if (type_a == PartType::Text)
-            return -1;
-        return type_a == PartType::Number ? 1 : -1;
+    const qsizetype common = std::min(parts_a.size(), parts_b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const Kind kind_a = kindOf(parts_a[i]);
+        const Kind kind_b = kindOf(parts_b[i]);
+        if (kind_a != kind_b)
+            return kind_a < kind_b ? 1 : -1; // a number beats a separator, both beat text
+        const int order = kind_a == Kind::Number ? compareNumbers(parts_a[i], parts_b[i])
+            : kind_a == Kind::Text               ? QString::compare(parts_a[i], parts_b[i])
+                                                 : 0;
+        if (order != 0)
+            return order < 0 ? -1 : 1;
     }
     if (parts_a.size() == parts_b.size())
         return 0;
     const bool a_longer = parts_a.size() > parts_b.size();
-    const QString& next = a_longer ? parts_a[common] : parts_b[common];
     // Text after the common part marks a pre-release, older than the plain
     // version; a number or separator marks a later one.
-    const bool longer_is_newer = typeOf(next) != PartType::Text;
-    return (a_longer == longer_is_newer) ? 1 : -1;
+    const bool longer_is_newer = kindOf((a_longer ? parts_a : parts_b)[common]) != Kind::Text;
+    return a_longer == longer_is_newer ? 1 : -1;
 }
 
 } // namespace velmora::updater

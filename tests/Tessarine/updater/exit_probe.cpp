@@ -1,34 +1,31 @@
-// Starts the update check the way start-up does, against the feed address
-// given as its argument, then ends as soon as a line arrives on standard input,
-// while the check may still be running.
+// Starts the update check against the feed address it is given and ends, as
+// the program does, when a line arrives on standard input: the logger goes
+// first, then the application, while the check may still be running.
 #include "logger/logger.h"
 #include "updater/auto_updater.h"
 #include "updater/cocoa_initializer.h"
 #include "updater/sparkle_auto_updater.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QString>
 
-#include <cstdio>
-#include <iostream>
-#include <string>
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FEED_URL\n", argv[0]);
-        return 2;
-    }
     QCoreApplication app(argc, argv);
+    if (argc != 2)
+        return 2;
     velmora::Logger::initialize("UpdaterExitProbe");
     {
         CocoaInitializer initializer;
-        // Never deleted, as at start-up; held where leak checkers can see it.
         static AutoUpdater* updater = new SparkleAutoUpdater(QString::fromUtf8(argv[1]));
         updater->checkForUpdates();
     }
-    std::string line;
-    std::getline(std::cin, line);
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    const int code = app.exec();
     velmora::Logger::unInitialize();
-    return 0;
+    return code;
 }

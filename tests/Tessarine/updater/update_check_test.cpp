@@ -1,112 +1,182 @@
-#include "updater/update_check.h"
+#include "build_config.h"
+#include "log_lines.h"
+#include "logger/logger.h"
+#include "standin_server.h"
+#include "updater/auto_updater.h"
+#include "updater/cocoa_initializer.h"
+#include "updater/sparkle_auto_updater.h"
 
-#include "feed_server.h"
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
 
-#include <QString>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 
-namespace velmora::updater {
 namespace {
 
-using Status = UpdateCheckOutcome::Status;
-using standin::FeedServer;
+using namespace std::chrono_literals;
+using velmora::Logger;
 
-UpdateCheckSettings settings(const char* running_version = "1.2.0")
-{
-    UpdateCheckSettings result;
-    result.running_version = running_version;
-    result.system = { "linux", "" };
-    result.connect_timeout = std::chrono::seconds(2);
-    result.total_timeout = std::chrono::seconds(10);
-    return result;
-}
-
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-class UpdateCheckTest : public ::testing::Test {
-protected:
-    void SetUp() override { server_.start(); }
-
-    FeedServer server_;
-};
-
-TEST_F(UpdateCheckTest, FindsANewerVersionAndSaysWhere)
-{
-    server_.setFeed(FeedServer::appcast(FeedServer::item("1.3.0", "http://dl.invalid/App_1.3.0.zip")
-        + FeedServer::item("9.0", "http://dl.invalid/App_9.0.zip", "windows")
-        + FeedServer::item("1.10", "http://dl.invalid/App_1.10.zip")));
-    const UpdateCheckOutcome outcome = runUpdateCheck(qs(server_.feedUrl()), settings());
-
-    ASSERT_EQ(outcome.status, Status::UpdateAvailable) << outcome.describe().toStdString();
-    ASSERT_TRUE(outcome.newest);
-    EXPECT_EQ(outcome.newest->version, "1.10");
-    EXPECT_FALSE(outcome.failed());
-    EXPECT_EQ(outcome.describe(),
-        "[Update]A newer version 1.10 is available: http://dl.invalid/App_1.10.zip (running 1.2.0).");
-
-    const auto requests = server_.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, "GET");
-    EXPECT_EQ(requests[0].target, "/appcast.xml");
-    EXPECT_NE(requests[0].header("Accept").find("application/rss+xml"), std::string::npos);
-}
-
-struct CurrentCase {
-    const char* name;
-    const char* running;
-    const char* feed_version;
-};
-
-class UpdateCheckCurrentTest : public UpdateCheckTest, public ::testing::WithParamInterface<CurrentCase> {};
-
-TEST_P(UpdateCheckCurrentTest, RunningVersionIsCurrent)
-{
-    server_.setFeed(FeedServer::appcast(FeedServer::item(GetParam().feed_version, "http://dl.invalid/x.zip")));
-    const UpdateCheckOutcome outcome = runUpdateCheck(qs(server_.feedUrl()), settings(GetParam().running));
-    EXPECT_EQ(outcome.status, Status::UpToDate);
-    ASSERT_TRUE(outcome.newest);
-    EXPECT_EQ(outcome.describe(), QString("[Update]The running version %1 is current (newest in the feed: %2).")
-                                      .arg(GetParam().running, GetParam().feed_version));
-}
-
-INSTANTIATE_TEST_SUITE_P(Versions, UpdateCheckCurrentTest,
-    ::testing::Values(CurrentCase { "Same", "1.2.0", "1.2.0" }, CurrentCase { "SamePadded", "1.2.0", "1.2" },
-        CurrentCase { "Older", "1.2.0", "1.1.9" }, CurrentCase { "PreRelease", "1.2.0", "1.2.0rc1" }),
-    [](const ::testing::TestParamInfo<CurrentCase>& info) { return std::string(info.param.name); });
-
-TEST_F(UpdateCheckTest, FeedWithNothingForThisSystemIsCurrent)
-{
-    server_.setFeed(FeedServer::appcast(FeedServer::item("9.0", "http://dl.invalid/x.zip", "macos")));
-    const UpdateCheckOutcome outcome = runUpdateCheck(qs(server_.feedUrl()), settings());
-    EXPECT_EQ(outcome.status, Status::UpToDate);
-    EXPECT_FALSE(outcome.newest);
-    EXPECT_TRUE(outcome.describe().contains("offers no version for this system"));
-}
-
-TEST_F(UpdateCheckTest, ServerThatNeverAnswersHitsTheTotalTimeOut)
-{
-    server_.setFeed(FeedServer::appcast(FeedServer::item("9.0", "http://dl.invalid/x.zip")));
-    server_.holdReplies(std::chrono::seconds(60));
-    UpdateCheckSettings short_wait = settings();
-    short_wait.total_timeout = std::chrono::milliseconds(300);
-    const UpdateCheckOutcome outcome = runUpdateCheck(qs(server_.feedUrl()), short_wait);
-    EXPECT_EQ(outcome.status, Status::DownloadFailed);
-    EXPECT_EQ(server_.repliesSent(), 0) << "the answer came before the time-out, so nothing was tested";
-}
-
-TEST(UpdateCheckAddressTest, RefusesAddressesItMustNotFetch)
-{
-    for (const char* address : { "", "not an address", "ftp://127.0.0.1/appcast.xml", "file:///etc/passwd",
-             "http://exa mple.invalid/appcast.xml" }) {
-        const UpdateCheckOutcome outcome = runUpdateCheck(QString::fromUtf8(address), settings());
-        EXPECT_EQ(outcome.status, Status::InvalidFeedUrl) << address;
-        EXPECT_TRUE(outcome.describe().startsWith("[Update]No update check: ")) << address;
+// A stand-in update feed: one appcast at /appcast.xml, whose answer waits
+// until release() so that a test sees the check return first. The wait is
+// bounded only so that a check that blocks fails instead of hanging.
+class FeedServer : public velmora::standin::StandInServer {
+public:
+    FeedServer(std::string body, int status)
+        : body_(std::move(body))
+        , status_(status)
+    {
+        http().Get("/appcast.xml", [this](const httplib::Request&, httplib::Response& response) {
+            const auto until = std::chrono::steady_clock::now() + 10s;
+            while (held_ && std::chrono::steady_clock::now() < until && sleepUnlessStopping(10ms)) { }
+            response.status = status_;
+            response.set_content(body_, "application/rss+xml");
+        });
+        start();
     }
+    ~FeedServer() override { stop(); }
+
+    void release() { held_ = false; }
+    std::string feedUrl() const { return baseUrl() + "/appcast.xml"; }
+
+private:
+    const std::string body_;
+    const int status_;
+    std::atomic<bool> held_ { true };
+};
+
+std::string appcast(const std::string& items)
+{
+    return "<rss version=\"2.0\" "
+           "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>"
+        + items + "</channel></rss>";
+}
+
+std::string item(const std::string& version, const std::string& os = "linux")
+{
+    return "<item><enclosure url=\"http://dl.invalid/Tessarine_" + version + ".zip\" sparkle:version=\""
+        + version + "\" sparkle:os=\"" + os + "\"/></item>";
+}
+
+struct CheckCase {
+    const char* name;
+    std::string body;
+    int status; // 0: nothing listens at the feed's address
+    const char* line; // the end of the one log line; %1 the feed, %2 the running version
+};
+
+class UpdateCheckTest : public ::testing::TestWithParam<CheckCase> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(log_dir_.isValid());
+        setenv("LOCALAPPDATA", log_dir_.path().toUtf8().constData(), 1);
+        Logger::initialize("UpdaterTest");
+    }
+    void TearDown() override
+    {
+        Logger::unInitialize();
+        unsetenv("LOCALAPPDATA");
+    }
+
+    // As start-up does, but the updater object goes at once: the check must
+    // not need it.
+    static void startCheck(const std::string& feed)
+    {
+        CocoaInitializer initializer;
+        const std::unique_ptr<AutoUpdater> updater
+            = std::make_unique<SparkleAutoUpdater>(QString::fromStdString(feed));
+        updater->checkForUpdates();
+    }
+
+    static QStringList updateLines()
+    {
+        const QString log = QString::fromStdString(Logger::logFilePath("UpdaterTest"));
+        return velmora::testing::readLogLines(log).filter("[Update]");
+    }
+
+    QTemporaryDir log_dir_;
+};
+
+TEST_P(UpdateCheckTest, ReturnsAtOnceAndLogsOneLine)
+{
+    const CheckCase& row = GetParam();
+    FeedServer server(row.body, row.status);
+    if (row.status == 0)
+        server.stop();
+    startCheck(server.feedUrl());
+    EXPECT_TRUE(updateLines().isEmpty()) << "the check waited for the feed";
+
+    server.release();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !updateLines().isEmpty(); }, 20000)) << "no outcome was logged";
+    const QStringList lines = updateLines();
+    ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+    const QString expected = QString(row.line)
+                                 .replace("%1", QString::fromStdString(server.feedUrl()))
+                                 .replace("%2", velmora::build_config::kApplicationVersion);
+    EXPECT_TRUE(lines[0].contains(expected))
+        << lines[0].toStdString() << "\nexpected: " << expected.toStdString();
+}
+
+const std::string kRunning = velmora::build_config::kApplicationVersion;
+
+INSTANTIATE_TEST_SUITE_P(Feeds, UpdateCheckTest,
+    ::testing::Values(CheckCase { "Newer", appcast(item("0.9") + item("99.0") + item("98.0")), 200,
+                          " INFO  - [Update]A newer version 99.0 is available: "
+                          "http://dl.invalid/Tessarine_99.0.zip (running %2)." },
+        CheckCase { "Current", appcast(item(kRunning) + item("0.9") + item("99.0", "windows")), 200,
+            " INFO  - [Update]The running version %2 is current (newest in the feed: %2)." },
+        CheckCase { "NothingForThisSystem", appcast(item("99.0", "macos")), 200,
+            " INFO  - [Update]The running version %2 is current (the feed offers no version for this "
+            "system)." },
+        CheckCase { "Malformed", "<rss><channel><item>", 200,
+            " WARN  - [Update]The update feed %1 is malformed: XML error at line 1, column 20: Premature end "
+            "of "
+            "document." },
+        // A good appcast behind an error status is not taken.
+        CheckCase { "ServerError", appcast(item("99.0")), 500,
+            " WARN  - [Update]The update feed %1 could not be downloaded: HTTP status 500" },
+        CheckCase { "Unreachable", "", 0,
+            " WARN  - [Update]The update feed %1 could not be downloaded: Connection refused" }),
+    [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateCheckTest, AnAddressThatIsNoWebFeedLeavesOnlyItsLine)
+{
+    for (const char* address : { "http://no spaces allowed/appcast.xml", "file:///etc/passwd", "" })
+        startCheck(address);
+    // Written at once: a check that went ahead would log later, or more.
+    const QStringList lines = updateLines();
+    ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.endsWith(" WARN  - [Update]No update check: no feed address is set"))
+            << line.toStdString();
+}
+
+// The program ends while a check still waits for the feed: the end must
+// neither wait for it nor crash, with the logger already gone.
+TEST(UpdateCheckExitTest, ProcessEndsWhileTheCheckWaits)
+{
+    QTemporaryDir log_dir;
+    ASSERT_TRUE(log_dir.isValid());
+    FeedServer server(appcast(item("99.0")), 200);
+    QProcess probe;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LOCALAPPDATA", log_dir.path());
+    probe.setProcessEnvironment(environment);
+    probe.start(UPDATER_EXIT_PROBE, { QString::fromStdString(server.feedUrl()) });
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().empty(); }, 20000))
+        << "the probe never asked";
+    probe.write("quit\n");
+    ASSERT_TRUE(probe.waitForFinished(20000)) << "the process waited for the held feed";
+    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
 }
 
 } // namespace
-} // namespace velmora::updater
