@@ -2,6 +2,7 @@
 #include "logger/logger.h"
 #include "p4v_submit_client/p4v_input_info.h"
 #include "p4v_submit_client/p4v_submit_client.h"
+#include "p4v_submit_client_ui/p4v_submit_client_ui.h"
 #include "termination_signals.h"
 #include "updater/auto_updater.h"
 #include "updater/cocoa_initializer.h"
@@ -112,6 +113,9 @@ int main(int argc, char** argv)
         if (checkSingleInstance()) {
             startAutoUpdater();
             const velmora::P4VInputInfo info = parseArguments(argc, argv);
+            velmora::P4VSubmitClient::setWindowFactory([](velmora::P4VSubmitClient* client) {
+                return new velmora::P4VSubmitClientUI(client, nullptr);
+            });
             velmora::P4VSubmitClient client(info, true);
             client.initialize();
             exit_code = QApplication::exec();

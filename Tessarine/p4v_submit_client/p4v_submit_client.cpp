@@ -20,7 +20,18 @@ std::string number(int value)
     return std::to_string(value);
 }
 
+P4VSubmitClient::WindowFactory& windowFactory()
+{
+    static P4VSubmitClient::WindowFactory factory;
+    return factory;
+}
+
 } // namespace
+
+void P4VSubmitClient::setWindowFactory(WindowFactory factory)
+{
+    windowFactory() = std::move(factory);
+}
 
 P4VSubmitClient::P4VSubmitClient(const P4VInputInfo& info, bool show_ui)
     : QObject(nullptr)
@@ -135,7 +146,12 @@ void P4VSubmitClient::initialize()
     swarm_module_ = new SwarmModule();
     swarm_module_->initialize(changeId());
 
-    // The window joins here once it exists (show_ui_).
+    if (show_ui_) {
+        // Without it the program would run on with no window at all.
+        if (!windowFactory())
+            throw std::logic_error("P4VSubmitClient: no window factory set");
+        ui_ = windowFactory()(this);
+    }
 }
 
 bool P4VSubmitClient::shelveUnlessShelved()

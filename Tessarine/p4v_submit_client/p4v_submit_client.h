@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -35,6 +36,11 @@ class P4VSubmitClientUI;
 class P4VSubmitClient : public QObject {
     Q_OBJECT
 public:
+    // Makes the main window over a client. main sets it before initialize(),
+    // which keeps Qt Widgets out of this library.
+    using WindowFactory = std::function<P4VSubmitClientUI*(P4VSubmitClient*)>;
+    static void setWindowFactory(WindowFactory factory);
+
     P4VSubmitClient(const P4VInputInfo& info, bool show_ui);
     ~P4VSubmitClient() override;
 
