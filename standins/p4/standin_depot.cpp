@@ -200,6 +200,21 @@ void StandInDepot::injectRawOutput(
     std::ofstream(path) << faults.dump();
 }
 
+void StandInDepot::injectHang(const std::string& command)
+{
+    fs::path path = fs::path(dir_) / "faults.json";
+    nlohmann::json faults
+        = fs::exists(path) ? nlohmann::json::parse(std::ifstream(path)) : nlohmann::json::object();
+    faults[command] = { { "hang", true } };
+    std::ofstream(path) << faults.dump();
+}
+
+void StandInDepot::writeLocalFile(const StandInFile& file, const std::string& content) const
+{
+    fs::create_directories(fs::path(file.local_path).parent_path());
+    std::ofstream(file.local_path, std::ios::binary | std::ios::trunc) << content;
+}
+
 void StandInDepot::clearFaults()
 {
     std::error_code ignored;
@@ -224,7 +239,7 @@ std::vector<std::vector<std::string>> StandInDepot::commands() const
         size_t i = 0;
         while (i < argv.size()) {
             const std::string& arg = argv[i];
-            if (arg == "-ztag" || arg == "-Mj")
+            if (arg == "-ztag" || arg == "-Mj" || (arg.compare(0, 2, "-v") == 0 && arg.size() > 2))
                 ++i;
             else if (arg == "-p" || arg == "-u" || arg == "-c" || arg == "-P" || arg == "-x")
                 i += 2;

@@ -91,7 +91,12 @@ public:
     void injectFault(const std::string& command, const std::string& error_text);
     void injectRawOutput(
         const std::string& command, const std::string& out, const std::string& err, int exit_code);
+    // The command stalls like a dead server (see main.cpp of the stand-in).
+    void injectHang(const std::string& command);
     void clearFaults();
+
+    // Writes a workspace file (its local path), creating its directories.
+    void writeLocalFile(const StandInFile& file, const std::string& content) const;
 
     // Every invocation's arguments (program name left out), oldest first.
     std::vector<std::vector<std::string>> journal() const;
