@@ -15,10 +15,7 @@ namespace velmora {
 
 namespace {
 
-std::string number(int value)
-{
-    return std::to_string(value);
-}
+    std::string number(int value) { return std::to_string(value); }
 
 } // namespace
 
@@ -30,7 +27,7 @@ P4VSubmitClient::P4VSubmitClient(const P4VInputInfo& info, bool show_ui)
     , server_addr_(info.server_addr)
 {
     repository_ = new Repository(server_addr_.toUtf8().constData(), user_name_.toUtf8().constData(), "",
-                                 workspace_.toUtf8().constData());
+        workspace_.toUtf8().constData());
     try {
         repository_->Connect();
         user_token_ = QString::fromStdString(repository_->GetToken());
@@ -62,7 +59,8 @@ void P4VSubmitClient::settleFromFiles(const P4VInputInfo& info)
 
 bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
 {
-    const std::vector<FileSpec> opened = repository_->GetOpenedFiles({ "-c", change_id.toUtf8().toStdString() });
+    const std::vector<FileSpec> opened
+        = repository_->GetOpenedFiles({ "-c", change_id.toUtf8().toStdString() });
     if (change_id.compare("default", Qt::CaseInsensitive) == 0) {
         if (opened.empty()) {
             const QString message = QString("在%1中未找到Opened文件").arg(change_id);
@@ -158,7 +156,7 @@ bool P4VSubmitClient::claimRun(bool is_pre_check)
 {
     const int running = is_pre_check ? SubmitState::PreChecking : SubmitState::Submitting;
     for (int state : { SubmitState::Idle, SubmitState::PreCheckPassed, SubmitState::SubmitCheckFailed,
-                       SubmitState::PreCheckFailed }) {
+             SubmitState::PreCheckFailed }) {
         int expected = state;
         if (submit_state_.compare_exchange_strong(expected, running))
             return true;
@@ -194,10 +192,7 @@ bool P4VSubmitClient::validate(QString* error)
     return true;
 }
 
-int P4VSubmitClient::getSubmitState() const
-{
-    return submit_state_;
-}
+int P4VSubmitClient::getSubmitState() const { return submit_state_; }
 
 TagModule* P4VSubmitClient::getTagModule()
 {
@@ -211,15 +206,9 @@ SwarmModule* P4VSubmitClient::getSwarmModule()
     return swarm_module_;
 }
 
-QString P4VSubmitClient::getUserToken() const
-{
-    return user_token_;
-}
+QString P4VSubmitClient::getUserToken() const { return user_token_; }
 
-QString P4VSubmitClient::getUserName() const
-{
-    return user_name_;
-}
+QString P4VSubmitClient::getUserName() const { return user_name_; }
 
 Changelist P4VSubmitClient::changelist() const
 {
@@ -233,15 +222,9 @@ void P4VSubmitClient::setChangelist(Changelist changelist)
     changelist_ = std::move(changelist);
 }
 
-int P4VSubmitClient::changeId() const
-{
-    return changelist().GetChangeId();
-}
+int P4VSubmitClient::changeId() const { return changelist().GetChangeId(); }
 
-QString P4VSubmitClient::nextStep(const QString& text)
-{
-    return QString("[%1]").arg(++step_index_) + text;
-}
+QString P4VSubmitClient::nextStep(const QString& text) { return QString("[%1]").arg(++step_index_) + text; }
 
 void P4VSubmitClient::recordErrorInfoAndEmit(const std::exception& e) const
 {

@@ -40,8 +40,8 @@ void P4VSubmitClient::submit(bool is_pre_check)
 
         QNetworkRequest request(checkServerUrl());
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray(kCheckContentType));
-        const QByteArray body = buildCheckRequestBody(user_name_, changeId(), server_addr_,
-                                                      QString::fromUtf8(repository_->GetStream().c_str()));
+        const QByteArray body = buildCheckRequestBody(
+            user_name_, changeId(), server_addr_, QString::fromUtf8(repository_->GetStream().c_str()));
 
         read_offset_ = 0;
         reply_buffer_.clear();
@@ -51,10 +51,12 @@ void P4VSubmitClient::submit(bool is_pre_check)
         auto* manager = new QNetworkAccessManager();
         QNetworkReply* reply = manager->post(request, body);
         request_in_flight_ = true;
-        connect(reply, &QIODevice::readyRead, reply, [reply, this] { onCheckReplyReadyRead(reply); },
-                Qt::DirectConnection);
-        connect(reply, &QNetworkReply::finished, reply, [manager, reply, this] { handleCheckReply(manager, reply); },
-                Qt::DirectConnection);
+        connect(
+            reply, &QIODevice::readyRead, reply, [reply, this] { onCheckReplyReadyRead(reply); },
+            Qt::DirectConnection);
+        connect(
+            reply, &QNetworkReply::finished, reply,
+            [manager, reply, this] { handleCheckReply(manager, reply); }, Qt::DirectConnection);
     } catch (const std::exception& e) {
         recordErrorInfoAndEmit(e);
     }
@@ -73,9 +75,8 @@ void P4VSubmitClient::handleFrame(const QByteArray& frame)
 
 bool P4VSubmitClient::cutReplyFrames()
 {
-    const FrameCutEnd end = cutFrames(reply_buffer_, read_offset_, [this](QByteArrayView frame) {
-        handleFrame(QByteArray::fromRawData(frame.data(), frame.size()));
-    });
+    const FrameCutEnd end = cutFrames(reply_buffer_, read_offset_,
+        [this](QByteArrayView frame) { handleFrame(QByteArray::fromRawData(frame.data(), frame.size())); });
     return end != FrameCutEnd::NegativeLength;
 }
 
@@ -84,7 +85,8 @@ void P4VSubmitClient::failReply(QNetworkReply* reply, const QString& fault)
     reply_faulted_ = true;
     recordErrorInfoAndEmit(std::runtime_error(fault.toStdString()));
     // Abort from the event loop, not from inside the reply's own signal.
-    QMetaObject::invokeMethod(reply, [reply] { reply->abort(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        reply, [reply] { reply->abort(); }, Qt::QueuedConnection);
 }
 
 void P4VSubmitClient::onCheckReplyReadyRead(QNetworkReply* reply)
@@ -96,9 +98,10 @@ void P4VSubmitClient::onCheckReplyReadyRead(QNetworkReply* reply)
         }
         reply_buffer_.append(reply->readAll());
         if (!cutReplyFrames())
-            failReply(reply, QString("Check reply is corrupt: negative frame length %1 at byte %2.")
-                                 .arg(readFrameLength(reply_buffer_.constData() + read_offset_))
-                                 .arg(read_offset_));
+            failReply(reply,
+                QString("Check reply is corrupt: negative frame length %1 at byte %2.")
+                    .arg(readFrameLength(reply_buffer_.constData() + read_offset_))
+                    .arg(read_offset_));
     } catch (const std::exception& e) {
         recordErrorInfoAndEmit(e);
     }
@@ -118,18 +121,18 @@ void P4VSubmitClient::handleCheckReply(QNetworkAccessManager* manager, QNetworkR
             const bool intact = cutReplyFrames();
             const qint64 unread = reply_buffer_.size() - read_offset_;
             if (!intact) {
-                recordErrorInfoAndEmit(std::runtime_error(
-                    QString("Check reply is corrupt: negative frame length %1 at byte %2.")
-                        .arg(readFrameLength(reply_buffer_.constData() + read_offset_))
-                        .arg(read_offset_)
-                        .toStdString()));
+                recordErrorInfoAndEmit(
+                    std::runtime_error(QString("Check reply is corrupt: negative frame length %1 at byte %2.")
+                                           .arg(readFrameLength(reply_buffer_.constData() + read_offset_))
+                                           .arg(read_offset_)
+                                           .toStdString()));
                 onFailed();
             } else if (unread >= kFrameLengthSize) {
-                recordErrorInfoAndEmit(std::runtime_error(
-                    QString("Check reply ended inside a frame: %1 of %2 bytes arrived.")
-                        .arg(unread - kFrameLengthSize)
-                        .arg(readFrameLength(reply_buffer_.constData() + read_offset_))
-                        .toStdString()));
+                recordErrorInfoAndEmit(
+                    std::runtime_error(QString("Check reply ended inside a frame: %1 of %2 bytes arrived.")
+                                           .arg(unread - kFrameLengthSize)
+                                           .arg(readFrameLength(reply_buffer_.constData() + read_offset_))
+                                           .toStdString()));
                 onFailed();
             } else if (check_verdict_ == 2) {
                 onSuccessed();
@@ -173,14 +176,15 @@ void P4VSubmitClient::onSuccessed()
             }
             repository_->RevertFiles({ "-c", id }, shelved);
         }
-        emit processInfoOutput(nextStep(QString("Submitting Pending Changelist %1").arg(current.GetChangeId())));
+        emit processInfoOutput(
+            nextStep(QString("Submitting Pending Changelist %1").arg(current.GetChangeId())));
         const SubmitResult result = repository_->SubmitFiles({ "-e", id }, {});
         {
             std::lock_guard<std::mutex> lock(shelf_mutex_);
             has_shelved_ = false;
         }
-        emit processInfoOutput(
-            nextStep(QString("Sync Changelist <font color='#38947c'>%1</font>").arg(result.submitted_change_id)));
+        emit processInfoOutput(nextStep(
+            QString("Sync Changelist <font color='#38947c'>%1</font>").arg(result.submitted_change_id)));
         repository_->SyncFiles({ "-f", "" }, result.files);
         emit processInfoOutput(nextStep("已可以关闭窗口.\n"));
         submit_state_ = SubmitState::Submitted;

@@ -17,8 +17,8 @@ CheckServer::CheckServer()
         }
         response.status = reply.status;
         auto pieces = std::make_shared<std::vector<std::string>>(reply.pieces);
-        response.set_chunked_content_provider(reply.content_type,
-            [this, pieces, reply](size_t, httplib::DataSink& sink) {
+        response.set_chunked_content_provider(
+            reply.content_type, [this, pieces, reply](size_t, httplib::DataSink& sink) {
                 for (const std::string& piece : *pieces) {
                     if (reply.delay.count() > 0 && !sleepUnlessStopping(reply.delay))
                         return false;
@@ -37,10 +37,7 @@ CheckServer::CheckServer()
     });
 }
 
-CheckServer::~CheckServer()
-{
-    stop();
-}
+CheckServer::~CheckServer() { stop(); }
 
 void CheckServer::setScript(CheckReplyScript script)
 {
@@ -70,7 +67,9 @@ std::string CheckServer::frame(const std::string& message)
 
 std::string CheckServer::serverInfo(const std::string& text)
 {
-    return nlohmann::json { { "IdentificationStr", "ServerInfo" }, { "RetCode", 0 }, { "Message", text } }.dump();
+    return nlohmann::json {
+        { "IdentificationStr", "ServerInfo" }, { "RetCode", 0 }, { "Message", text }
+    }.dump();
 }
 
 std::string CheckServer::checkResult(bool passed, const std::vector<Group>& groups)
@@ -82,10 +81,10 @@ std::string CheckServer::checkResult(bool passed, const std::vector<Group>& grou
             errs.push_back({ { "AssetPath", path }, { "Message", message } });
         error_groups.push_back({ { "CheckerTitle", group.title }, { "Errs", errs } });
     }
-    return nlohmann::json { { "IdentificationStr", "CheckResultInfo" },
-        { "RetCode", passed ? 0 : 1 },
-        { "Cr", { { "Passed", passed }, { "ErrorGroups", error_groups } } } }
-        .dump();
+    return nlohmann::json {
+        { "IdentificationStr", "CheckResultInfo" }, { "RetCode", passed ? 0 : 1 },
+        { "Cr", { { "Passed", passed }, { "ErrorGroups", error_groups } } }
+    }.dump();
 }
 
 std::vector<std::string> CheckServer::split(const std::string& stream, const std::vector<size_t>& sizes)
@@ -94,7 +93,8 @@ std::vector<std::string> CheckServer::split(const std::string& stream, const std
     size_t offset = 0;
     size_t index = 0;
     while (offset < stream.size()) {
-        const size_t size = std::max<size_t>(1, sizes.empty() ? stream.size() : sizes[std::min(index, sizes.size() - 1)]);
+        const size_t size
+            = std::max<size_t>(1, sizes.empty() ? stream.size() : sizes[std::min(index, sizes.size() - 1)]);
         pieces.push_back(stream.substr(offset, size));
         offset += size;
         ++index;

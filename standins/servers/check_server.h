@@ -14,11 +14,11 @@ namespace velmora::standin {
 struct CheckReplyScript {
     int status = 200;
     std::string content_type = "application/octet-stream";
-    std::vector<std::string> pieces;          // each written and flushed on its own
-    std::chrono::milliseconds delay { 0 };     // before every piece
-    bool close_early = false;                  // drop the connection after the pieces
-    bool hang_after_pieces = false;            // keep the reply open until the server stops
-    bool never_answer = false;                 // hang until the server stops
+    std::vector<std::string> pieces; // each written and flushed on its own
+    std::chrono::milliseconds delay { 0 }; // before every piece
+    bool close_early = false; // drop the connection after the pieces
+    bool hang_after_pieces = false; // keep the reply open until the server stops
+    bool never_answer = false; // hang until the server stops
 };
 
 // The submit-check service: takes the POST at "/" and streams the scripted

@@ -16,19 +16,16 @@
 #include <QUrl>
 
 #include <functional>
-#include <ostream>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 // Readable test output for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace velmora::testing {
 
@@ -40,7 +37,7 @@ class SignalRecorder : public QObject {
 public:
     explicit SignalRecorder(P4VSubmitClient* client);
 
-    QStringList lines() const;   // progress lines, and error lines marked "ERROR:"
+    QStringList lines() const; // progress lines, and error lines marked "ERROR:"
     QList<CheckResult> results() const;
     void clear();
 
