@@ -50,11 +50,39 @@ void P4VSubmitClient::settleFromFiles(const P4VInputInfo& info)
         paths.emplace_back(file.toUtf8().toStdString());
     Changelist created = repository_->CreateChangelist();
     const int id = created.GetChangeId();
-    repository_->ReopenFiles({ "-c", number(id) }, paths);
+    try {
+        repository_->ReopenFiles({ "-c", number(id) }, paths);
+    } catch (const P4FilesNotOpenedError& e) {
+        // Nothing was moved: take the new change away again and name what is not opened.
+        deleteCreatedChange(id);
+        QStringList lines;
+        for (const std::string& line : e.lines())
+            lines << QString::fromStdString(line);
+        const QString message
+            = QString("在工作区%1中未找到Opened文件:\n%2").arg(workspace_, lines.join('\n'));
+        emit errorMessageOutput(message);
+        throw std::runtime_error(message.toStdString());
+    } catch (...) {
+        deleteCreatedChange(id);
+        throw;
+    }
     changelist_ = repository_->GetChangelist(id);
+    created_change_ = true;
     files_state_ = FilesState::OpenedOnly;
     has_shelved_ = false;
     shelved_files_.clear();
+}
+
+void P4VSubmitClient::deleteCreatedChange(int change_id) const
+{
+    try {
+        repository_->DeleteChangelist(change_id);
+    } catch (const std::exception& e) {
+        // The failure that led here is what the user must see; this one goes to the log.
+        Logger::logError(QString("The change %1 created for the file list could not be deleted: %2")
+                             .arg(change_id)
+                             .arg(QString::fromUtf8(e.what())));
+    }
 }
 
 bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
@@ -76,6 +104,7 @@ bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
             moved.emplace_back(file.GetDepotPath(), file.GetRevision());
         repository_->ReopenFiles({ "-c", number(id) }, moved);
         changelist_ = repository_->GetChangelist(id);
+        created_change_ = true;
         files_state_ = FilesState::OpenedOnly;
         has_shelved_ = false;
         shelved_files_.clear();
@@ -121,7 +150,12 @@ P4VSubmitClient::~P4VSubmitClient()
 
 void P4VSubmitClient::initialize()
 {
-    setDescription(QString::fromStdString(changelist().GetDescription()));
+    QString description = QString::fromStdString(changelist().GetDescription());
+    // A change the client created holds the Perforce layer's stand-in text until the user
+    // writes a description: the editor starts empty, so validation asks for one.
+    if (created_change_ && description == QString::fromUtf8(kNewChangeDescription))
+        description.clear();
+    setDescription(description);
 
     worker_thread_ = new QThread();
     moveToThread(worker_thread_);
@@ -136,14 +170,58 @@ void P4VSubmitClient::initialize()
     // The window joins here once it exists (show_ui_).
 }
 
+void P4VSubmitClient::shelveLocked(bool replace)
+{
+    const int id = changelist_.GetChangeId();
+    // What the shelf is made of, read right before it is made; only a shelf of the client's
+    // own is ever compared with the workspace again.
+    std::optional<WorkspaceSnapshot> snapshot;
+    if (files_state_ == FilesState::OpenedOnly)
+        snapshot = WorkspaceSnapshot::take(*repository_, id);
+    if (replace)
+        shelved_files_ = repository_->ShelveFiles({ "-r", "", "-c", number(id) }, {});
+    else
+        shelved_files_ = repository_->ShelveFiles({ "-c", number(id) }, {});
+    has_shelved_ = true;
+    shelf_snapshot_ = std::move(snapshot);
+}
+
 bool P4VSubmitClient::shelveUnlessShelved()
 {
     std::lock_guard<std::mutex> lock(shelf_mutex_);
     if (has_shelved_)
         return false;
-    shelved_files_ = repository_->ShelveFiles({ "-c", number(changelist_.GetChangeId()) }, {});
-    has_shelved_ = true;
+    shelveLocked(false);
     return true;
+}
+
+bool P4VSubmitClient::shelveForRun()
+{
+    std::lock_guard<std::mutex> lock(shelf_mutex_);
+    if (!has_shelved_) {
+        shelveLocked(false);
+        return true;
+    }
+    // A shelf the user made before start-up is checked as it stands.
+    if (files_state_ != FilesState::OpenedOnly || changedSinceShelve().isEmpty())
+        return false;
+    shelveLocked(true);
+    return true;
+}
+
+QStringList P4VSubmitClient::changedSinceShelve()
+{
+    const WorkspaceSnapshot now = WorkspaceSnapshot::take(*repository_, changelist_.GetChangeId());
+    return now.changedSince(shelf_snapshot_.value_or(WorkspaceSnapshot()));
+}
+
+void P4VSubmitClient::dropOwnShelf()
+{
+    std::lock_guard<std::mutex> lock(shelf_mutex_);
+    repository_->ShelveFiles({ "-d", "", "-c", number(changelist_.GetChangeId()) }, {});
+    has_shelved_ = false;
+    shelved_files_.clear();
+    shelf_snapshot_.reset();
 }
 
 void P4VSubmitClient::shelveFiles()

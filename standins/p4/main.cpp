@@ -4,8 +4,9 @@
 // arguments, program name left out, per line). faults.json there makes commands fail:
 //   { "shelve": "Text of the error",                          error record, exit 1
 //     "submit": {"stdout": "...", "stderr": "...", "exit": 0} written as is (bad output)
-//     "opened": {"hang": true} }                              a dead server: no answer; with
+//     "opened": {"hang": true},                               a dead server: no answer; with
 //                                                             -vnet.maxwait=N, p4's failure after N s
+//     "revert": {"delay_ms": 500} }                           a slow server: answers normally, late
 // Invocations are serialised by an exclusive lock on state.lock.
 
 #include "standin_commands.h"
@@ -134,6 +135,10 @@ bool injectFault(const std::string& dir, const Globals& globals, int& exit_code)
         out.error(fault.get<std::string>());
         exit_code = 1;
         return true;
+    }
+    if (fault.contains("delay_ms")) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault.value("delay_ms", 0)));
+        return false;
     }
     if (fault.value("hang", false)) {
         exit_code = hang(globals);

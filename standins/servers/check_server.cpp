@@ -11,6 +11,8 @@ CheckServer::CheckServer()
 {
     http().Post("/", [this](const httplib::Request&, httplib::Response& response) {
         const CheckReplyScript reply = script();
+        if (reply.on_request)
+            reply.on_request();
         if (reply.never_answer) {
             while (sleepUnlessStopping(std::chrono::milliseconds(200))) { }
             return;

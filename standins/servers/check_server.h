@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct CheckReplyScript {
     bool close_early = false; // drop the connection after the pieces
     bool hang_after_pieces = false; // keep the reply open until the server stops
     bool never_answer = false; // hang until the server stops
+    std::function<void()> on_request; // runs on the server's thread before it answers
 };
 
 // The submit-check service: takes the POST at "/" and streams the scripted

@@ -105,9 +105,9 @@ P4VInputInfo ClientFixture::input(const QString& change_id, const QList<QString>
         QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
 }
 
-P4VSubmitClient& ClientFixture::startClient(const QString& change_id)
+P4VSubmitClient& ClientFixture::startClient(const QString& change_id, const QList<QString>& files)
 {
-    client_ = std::make_unique<P4VSubmitClient>(input(change_id), false);
+    client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
     recorder_ = std::make_unique<SignalRecorder>(client_.get());
     trigger_ = std::make_unique<RunTrigger>(client_.get());
     client_->initialize();

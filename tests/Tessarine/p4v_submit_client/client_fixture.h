@@ -70,7 +70,7 @@ protected:
 
     P4VInputInfo input(const QString& change_id, const QList<QString>& files = {}) const;
     // Constructs and initialises a client with signals recorded.
-    P4VSubmitClient& startClient(const QString& change_id);
+    P4VSubmitClient& startClient(const QString& change_id, const QList<QString>& files = {});
     // Runs to a final state and returns the lines of the run.
     QStringList run(bool is_pre_check);
     // p4 commands of interest (files moved, shelved, reverted, submitted, synced).

@@ -2,6 +2,8 @@
 // Perforce commands, against the stand-in depot and check server.
 #include "client_fixture.h"
 
+#include "korvath/p4_limits.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -237,7 +239,7 @@ namespace {
     {
         startClient(QString::number(changeIn(FilesState::ShelvedOnly)));
 
-        // A passed result does not count when the reply is an HTTP error.
+        // An error status is never read as frames: a passed result in its body does not count.
         standin::CheckReplyScript error_after_pass;
         error_after_pass.status = 502;
         error_after_pass.pieces = { frames({ passed() }) };
@@ -246,7 +248,7 @@ namespace {
         ASSERT_EQ(lines.size(), 5) << lines.join(" | ").toStdString();
         EXPECT_TRUE(lines[2].startsWith("[HttpError]")) << lines[2].toStdString();
         EXPECT_EQ(lines[3], kFailed);
-        EXPECT_EQ(recorder_->results().size(), 1);
+        EXPECT_TRUE(recorder_->results().isEmpty());
         EXPECT_EQ(client_->getSubmitState(), SubmitState::SubmitCheckFailed);
 
         // Nor when the connection breaks inside the next frame: whether Qt reports
@@ -260,17 +262,22 @@ namespace {
         EXPECT_FALSE(lines.contains(kPassed));
         EXPECT_EQ(client_->getSubmitState(), SubmitState::SubmitCheckFailed);
 
-        // An error status with a text body: its bytes are read as frames too (a
-        // length taken from text waits for more), then the error decides.
-        standin::CheckReplyScript error_status;
-        error_status.status = 500;
-        error_status.content_type = "text/plain";
-        error_status.pieces = { "Internal failure: checker pool exhausted" };
-        check_.setScript(error_status);
-        lines = run(true);
-        ASSERT_EQ(lines.size(), 4);
-        EXPECT_TRUE(lines[2].startsWith("[HttpError]")) << lines[2].toStdString();
-        EXPECT_EQ(client_->getSubmitState(), SubmitState::PreCheckFailed);
+        // An error status with a text body, whatever the text would read as: its first bytes
+        // here make a negative frame length. The user sees the HTTP error, not a corrupt stream.
+        for (const char* body :
+            { "服务器内部错误: 检查器不可用", "Internal failure: checker pool exhausted" }) {
+            SCOPED_TRACE(body);
+            standin::CheckReplyScript error_status;
+            error_status.status = 500;
+            error_status.content_type = "text/plain; charset=utf-8";
+            error_status.pieces = { body };
+            check_.setScript(error_status);
+            lines = run(true);
+            ASSERT_EQ(lines.size(), 4) << lines.join(" | ").toStdString();
+            EXPECT_TRUE(lines[2].startsWith("[HttpError]")) << lines[2].toStdString();
+            EXPECT_EQ(lines[3], kFailed);
+            EXPECT_EQ(client_->getSubmitState(), SubmitState::PreCheckFailed);
+        }
 
         check_.stop();
         lines = run(true);
@@ -377,6 +384,142 @@ namespace {
         EXPECT_TRUE(recorder_->lines().contains(
             "ERROR:<font color='#ff0000'>A check is already running; the new request is ignored.</font>"));
         EXPECT_EQ(client_->getSubmitState(), SubmitState::PreCheckPassed);
+    }
+
+    struct WorkspaceCase {
+        const char* name;
+        std::function<void(StandInDepot&)> between; // after the passed pre-check
+        bool reshelved;
+        size_t submitted_files;
+    };
+
+    const WorkspaceCase kWorkspaceCases[] = {
+        { "nothing changed", [](StandInDepot&) {}, false, 1 },
+        { "a file edited",
+            [](StandInDepot& depot) { depot.writeLocalFile(depot.file("src/opened.c"), "edited\n"); }, true,
+            1 },
+        { "a file opened into the change",
+            [](StandInDepot& depot) {
+                StandInFile joined = depot.file("src/joined.c", 1);
+                joined.change = "100";
+                depot.openInDefault({ joined });
+            },
+            true, 2 },
+    };
+
+    class ClientWorkspaceTest : public ClientRunTest, public ::testing::WithParamInterface<WorkspaceCase> { };
+
+    // A shelf the client made earlier is checked and submitted only while it still holds what
+    // the workspace holds; otherwise the run shelves again first.
+    TEST_P(ClientWorkspaceTest, ASubmitAfterAPassedPreCheckChecksTheWorkspaceAsItIsNow)
+    {
+        const WorkspaceCase& c = GetParam();
+        const int change = changeIn(FilesState::OpenedOnly);
+        depot_.writeLocalFile(depot_.file("src/opened.c"), "first\n");
+        startClient(QString::number(change));
+        replyWith({ passed() });
+        run(true);
+        ASSERT_EQ(client_->getSubmitState(), SubmitState::PreCheckPassed);
+        c.between(depot_);
+        depot_.clearJournal();
+
+        const QStringList lines = run(false);
+        QStringList expected { "[1]Update Changelist Description" };
+        Commands commands;
+        if (c.reshelved) {
+            expected << "[2]Shelve Changelist 100";
+            commands.push_back({ "shelve", "-r", "-c", "100" });
+        }
+        const int n = expected.size();
+        expected << QString("[%1]请求服务器检测当前提交...").arg(n + 1) << kPassed
+                 << QString("[%1]Revert Changelist 100").arg(n + 2)
+                 << QString("[%1]Submitting Pending Changelist 100").arg(n + 3)
+                 << QString("[%1]Sync Changelist <font color='#38947c'>100</font>").arg(n + 4)
+                 << QString("[%1]已可以关闭窗口.\n").arg(n + 5);
+        EXPECT_EQ(lines, expected);
+        auto done = fileCommands();
+        ASSERT_EQ(done.size(), commands.size() + 3); // then revert, submit, sync
+        done.resize(commands.size());
+        EXPECT_EQ(done, commands);
+        EXPECT_EQ(client_->getSubmitState(), SubmitState::Submitted);
+        ASSERT_EQ(depot_.submitted().size(), 1u);
+        EXPECT_EQ(depot_.submitted()[0].files.size(), c.submitted_files);
+    }
+
+    INSTANTIATE_TEST_SUITE_P(Edits, ClientWorkspaceTest, ::testing::ValuesIn(kWorkspaceCases));
+
+    // An edit made while the check runs is not what was checked: nothing is reverted or
+    // submitted, and the next run checks the edit.
+    TEST_F(ClientRunTest, AnEditDuringTheCheckIsNeverReverted)
+    {
+        const StandInFile file = depot_.file("src/opened.c");
+        const int change = changeIn(FilesState::OpenedOnly);
+        depot_.writeLocalFile(file, "checked\n");
+        startClient(QString::number(change));
+        standin::CheckReplyScript script;
+        script.pieces = { frames({ passed() }) };
+        script.on_request = [this, file] { depot_.writeLocalFile(file, "edited while checking\n"); };
+        check_.setScript(script);
+
+        QStringList lines = run(false);
+        EXPECT_EQ(lines,
+            (QStringList { "[1]Update Changelist Description", "[2]Shelve Changelist 100",
+                "[3]请求服务器检测当前提交...", kPassed,
+                "ERROR:<font color='#ff0000'>Shelve后以下文件已被修改,未还原也未提交: "
+                    + QString::fromStdString(file.local_path) + "</font>",
+                "[4]修改后可再次提交。已可以关闭窗口.\n" }));
+        EXPECT_EQ(client_->getSubmitState(), SubmitState::SubmitCheckFailed);
+        EXPECT_EQ(fileCommands(), (Commands { kShelve, kUnshelve }));
+        EXPECT_EQ(depot_.opened("100").size(), 1u);
+        EXPECT_TRUE(depot_.submitted().empty());
+
+        replyWith({ passed() });
+        lines = run(false);
+        EXPECT_EQ(lines.mid(0, 2),
+            (QStringList { "[1]Update Changelist Description", "[2]Shelve Changelist 100" }));
+        EXPECT_EQ(client_->getSubmitState(), SubmitState::Submitted);
+    }
+
+    // The window's shelve waits while the worker deletes the shelf, then shelves again: it never
+    // takes a shelf that is about to go for one that stays.
+    TEST_F(ClientRunTest, TheWindowsShelveNeverSeesAShelfThatIsGoing)
+    {
+        startClient(QString::number(changeIn(FilesState::OpenedOnly)));
+        standin::CheckReplyScript script;
+        script.pieces = { frames({ failed() }) };
+        script.on_request = [this] { depot_.injectDelay("shelve", 800); };
+        check_.setScript(script);
+        ASSERT_TRUE(trigger_->start(true));
+        ASSERT_TRUE(waitFor([this] {
+            for (const auto& command : depot_.commands())
+                if (command == kUnshelve)
+                    return true;
+            return false;
+        }));
+        client_->shelveFiles(); // as the create-review button does, while the deletion runs
+        ASSERT_TRUE(waitFor([this] { return isFinalState(client_->getSubmitState()); }));
+        EXPECT_EQ(client_->getSubmitState(), SubmitState::PreCheckFailed);
+        EXPECT_TRUE(recorder_->lines().contains("Shelve Changelist [100] Completed."));
+        EXPECT_EQ(depot_.shelved(100).size(), 1u);
+    }
+
+    // A server that stops answering ends the step like any Perforce failure, in seconds.
+    TEST_F(ClientRunTest, AStalledServerAtTheSubmitIsASubmitError)
+    {
+        if (kP4NetMaxWaitSeconds > 10)
+            GTEST_SKIP() << "built with a network wait of " << kP4NetMaxWaitSeconds << " s";
+        startClient(QString::number(changeIn(FilesState::ShelvedOnly)));
+        depot_.injectHang("submit");
+        replyWith({ passed() });
+        const QStringList lines = run(false);
+        ASSERT_EQ(lines.size(), 5) << lines.join(" | ").toStdString();
+        EXPECT_EQ(lines[3], "[3]Submitting Pending Changelist 100");
+        EXPECT_TRUE(lines[4].startsWith(
+            "ERROR:<font color='#ff0000'>Perforce client error:\n\tPartner exited unexpectedly. [p4 "))
+            << lines[4].toStdString();
+        EXPECT_TRUE(lines[4].contains(" submit -e 100]")) << lines[4].toStdString();
+        EXPECT_EQ(client_->getSubmitState(), SubmitState::SubmitError);
+        EXPECT_TRUE(depot_.submitted().empty());
     }
 
 } // namespace

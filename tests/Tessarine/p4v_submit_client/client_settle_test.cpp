@@ -1,6 +1,7 @@
 // Construction, validation and shelving of the client against the stand-in depot.
 #include "client_fixture.h"
 
+#include "korvath/repository.h"
 #include "modules/swarm_module.h"
 #include "modules/tag_module.h"
 
@@ -88,6 +89,86 @@ namespace {
             }
             for (const auto& command : depot_.commands())
                 EXPECT_NE(command[0], "change") << "no changelist may be created";
+        }
+    }
+
+    // A change the client creates carries a description a server takes, yet the editor starts
+    // empty: a submit waits for the user's own text, and only that text is submitted.
+    TEST_F(ClientSettleTest, ACreatedChangeStartsWithAnEmptyEditor)
+    {
+        for (const bool from_files : { true, false }) {
+            SCOPED_TRACE(from_files ? "file list" : "default");
+            const int change = from_files ? 400 : 500;
+            const StandInFile file = depot_.file("created/" + std::to_string(change) + ".c", 1);
+            depot_.openInDefault({ file });
+            depot_.setNextChange(change);
+            P4VSubmitClient& client = from_files
+                ? startClient("", { QString::fromStdString(file.local_path) })
+                : startClient("default");
+            EXPECT_EQ(depot_.description(change), std::string(kNewChangeDescription) + "\n");
+            EXPECT_EQ(depot_.opened(std::to_string(change)).size(), 1u);
+            EXPECT_TRUE(client.getDescription().isEmpty());
+            QString reason;
+            EXPECT_FALSE(client.validate(&reason));
+            EXPECT_EQ(reason, "描述信息不能为空.");
+
+            client.setDescription("[feature] 真正的描述");
+            client.getTagModule()->setTag("feature", true);
+            reviews_.setCheckResult(change, true);
+            EXPECT_TRUE(client.validate(nullptr));
+            replyWith({ standin::CheckServer::checkResult(true) });
+            run(false);
+            ASSERT_EQ(client.getSubmitState(), SubmitState::Submitted);
+            std::string submitted;
+            for (const StandInSubmitted& entry : depot_.submitted())
+                if (entry.submitted_from == change)
+                    submitted = entry.description;
+            EXPECT_EQ(submitted, "[feature] 真正的描述\n");
+        }
+    }
+
+    struct NotOpenedCase {
+        const char* name;
+        std::vector<std::string> opened; // below the workspace root
+        std::vector<std::string> named;
+        std::vector<std::string> missing;
+    };
+
+    // Files of the list that are not opened end start-up naming them, and the change made for
+    // the list is taken away again: nothing is left behind.
+    TEST_F(ClientSettleTest, AFileListWithFilesNotOpenedEndsStartUp)
+    {
+        const std::vector<NotOpenedCase> cases {
+            { "one of two", { "l/a.c" }, { "l/a.c", "l/b.c" }, { "l/b.c" } },
+            { "none opened", {}, { "m/a.c", "m/b.c" }, { "m/a.c", "m/b.c" } },
+        };
+        int change = 600;
+        for (const NotOpenedCase& c : cases) {
+            SCOPED_TRACE(c.name);
+            std::vector<StandInFile> opened;
+            for (const std::string& name : c.opened)
+                opened.push_back(depot_.file(name, 1));
+            depot_.openInDefault(opened);
+            const size_t in_default = depot_.opened("default").size();
+            QList<QString> named;
+            for (const std::string& name : c.named)
+                named << QString::fromStdString(depot_.root() + "/" + name);
+            std::string expected = "在工作区" + depot_.client() + "中未找到Opened文件:";
+            for (const std::string& name : c.missing)
+                expected += "\n" + depot_.root() + "/" + name + " - file(s) not opened on this client.";
+            depot_.setNextChange(++change);
+            depot_.clearJournal();
+            try {
+                P4VSubmitClient client(input("", named), false);
+                ADD_FAILURE() << "start-up went on";
+            } catch (const std::runtime_error& e) {
+                EXPECT_EQ(std::string(e.what()), expected);
+            }
+            EXPECT_FALSE(depot_.hasChange(change));
+            EXPECT_EQ(depot_.opened("default").size(), in_default);
+            EXPECT_EQ(depot_.commands().back(),
+                (std::vector<std::string> { "change", "-d", std::to_string(change) }));
+            EXPECT_TRUE(fileCommands().empty()) << "nothing reopened";
         }
     }
 
