@@ -26,8 +26,8 @@ struct Request {
 
 struct Response {
     long status_code = 0; // 0 when no HTTP answer came
-    std::string text;     // the body as received
-    std::string error;    // transport error text, empty on a completed exchange
+    std::string text; // the body as received
+    std::string error; // transport error text, empty on a completed exchange
 };
 
 // Synchronous HTTP over libcurl, safe to call from any thread.

@@ -16,18 +16,18 @@ const char* kProjectID = "VL58.Marlow";
 
 namespace {
 
-// "code" read as int; a float beyond int's range is no int at all, and
-// converting it would be undefined, so it counts as a failure code.
-int readCode(const nlohmann::json& code)
-{
-    if (code.is_number_float()) {
-        const double value = code.get<double>();
-        if (!(value > static_cast<double>(std::numeric_limits<int>::min()) - 1.0
-                && value < static_cast<double>(std::numeric_limits<int>::max()) + 1.0))
-            return -1;
+    // "code" read as int; a float beyond int's range is no int at all, and
+    // converting it would be undefined, so it counts as a failure code.
+    int readCode(const nlohmann::json& code)
+    {
+        if (code.is_number_float()) {
+            const double value = code.get<double>();
+            if (!(value > static_cast<double>(std::numeric_limits<int>::min()) - 1.0
+                    && value < static_cast<double>(std::numeric_limits<int>::max()) + 1.0))
+                return -1;
+        }
+        return code.get<int>();
     }
-    return code.get<int>();
-}
 
 } // namespace
 
