@@ -1,5 +1,6 @@
 #include "http/http_client.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -8,6 +9,18 @@
 
 namespace velmora::http {
 namespace {
+
+    std::atomic<bool> interrupted { false };
+    static_assert(std::atomic<bool>::is_always_lock_free);
+
+    constexpr const char* kInterruptedText = "The request was stopped: the program is ending.";
+
+    // libcurl calls this about once a second even while nothing arrives, so an interrupt ends a
+    // request that waits on a silent server within that second.
+    int abortWhenInterrupted(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        return interrupted.load() ? 1 : 0;
+    }
 
     void ensureGlobalInit()
     {
@@ -38,6 +51,10 @@ namespace {
     {
         ensureGlobalInit();
         Response response;
+        if (interrupted.load()) {
+            response.error = kInterruptedText;
+            return response;
+        }
         std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
         if (!curl) {
             response.error = "curl_easy_init failed";
@@ -65,6 +82,8 @@ namespace {
         curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(request.total_timeout.count()));
         curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, appendBody);
         curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response.text);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, abortWhenInterrupted);
         if (headers)
             curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
         if (request.auth) {
@@ -83,7 +102,10 @@ namespace {
         long status = 0;
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
         if (result != CURLE_OK) {
-            response.error = error_buffer[0] ? error_buffer : curl_easy_strerror(result);
+            if (result == CURLE_ABORTED_BY_CALLBACK)
+                response.error = kInterruptedText;
+            else
+                response.error = error_buffer[0] ? error_buffer : curl_easy_strerror(result);
             // A reply cut short is no complete HTTP answer: report it as none, so a
             // half body is never taken for a good one.
             status = 0;
@@ -97,5 +119,7 @@ namespace {
 Response get(const Request& request) { return perform(request, false); }
 
 Response post(const Request& request) { return perform(request, true); }
+
+void interruptRequests() noexcept { interrupted.store(true); }
 
 } // namespace velmora::http

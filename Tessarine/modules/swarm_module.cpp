@@ -21,7 +21,7 @@ SwarmModule::SwarmModule(std::string base_url, std::string user, std::string tok
     , base_url_(std::move(base_url))
 {
     const http::Response response = get(swarm::usersUrl(base_url_));
-    users_ = swarm::decodeUsers(response.status_code, response.text);
+    users_ = swarm::decodeUsers(response.status_code, response.bodyOrError());
     user_map_.clear();
     for (const SwarmUserInfo& user_info : users_)
         user_map_[user_info.User] = user_info; // a later duplicate wins

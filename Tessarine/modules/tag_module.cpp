@@ -62,7 +62,7 @@ void TagModule::fetchTags(const std::string& service_url, std::chrono::milliseco
     if (response.status_code != 200) {
         throw std::runtime_error(QStringLiteral("服务器获取标签[Tag]数据失败,[%1]:%2")
                                      .arg(response.status_code)
-                                     .arg(QString::fromStdString(response.text))
+                                     .arg(QString::fromStdString(response.bodyOrError()))
                                      .toStdString());
     }
 

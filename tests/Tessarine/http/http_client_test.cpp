@@ -3,6 +3,8 @@
 #include "standin_server.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -102,6 +104,29 @@ namespace {
         EXPECT_EQ(response.status_code, 0);
         EXPECT_NE(response.error.find("timed out"), std::string::npos) << response.error;
         EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    }
+
+    // Once interrupted, a request that waits on a silent server ends within about a second and
+    // every later one fails at once: in a child process, since there is no way back.
+    TEST_F(HttpClientTest, InterruptEndsRunningAndLaterRequests)
+    {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        EXPECT_EXIT(
+            {
+                std::thread trigger([] {
+                    std::this_thread::sleep_for(200ms);
+                    http::interruptRequests();
+                });
+                const auto started = std::chrono::steady_clock::now();
+                const auto waiting = http::get(request("/hang"));
+                trigger.join();
+                const auto later = http::get(request("/chinese"));
+                const bool ended = waiting.status_code == 0 && later.status_code == 0
+                    && waiting.error == "The request was stopped: the program is ending."
+                    && later.error == waiting.error && std::chrono::steady_clock::now() - started < 10s;
+                std::_Exit(ended ? 3 : 4);
+            },
+            ::testing::ExitedWithCode(3), "");
     }
 
 } // namespace
