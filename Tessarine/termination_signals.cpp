@@ -10,14 +10,14 @@
 namespace velmora {
 namespace {
 
-int signal_pipe[2] = { -1, -1 };
+    int signal_pipe[2] = { -1, -1 };
 
-void onSignal(int)
-{
-    const char byte = 1;
-    // Only async-signal-safe work here: the event loop does the rest.
-    [[maybe_unused]] const auto written = ::write(signal_pipe[0], &byte, 1);
-}
+    void onSignal(int)
+    {
+        const char byte = 1;
+        // Only async-signal-safe work here: the event loop does the rest.
+        [[maybe_unused]] const auto written = ::write(signal_pipe[0], &byte, 1);
+    }
 
 } // namespace
 
