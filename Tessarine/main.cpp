@@ -114,15 +114,19 @@ int main(int argc, char** argv)
             startAutoUpdater();
             const velmora::P4VInputInfo info = parseArguments(argc, argv);
             velmora::P4VSubmitClient client(info, true);
-            client.initialize();
-            exit_code = QApplication::exec();
+            // A termination signal during start-up ends it where it stands.
+            if (!velmora::TerminationSignals::requested())
+                client.initialize();
+            if (!velmora::TerminationSignals::requested())
+                exit_code = QApplication::exec();
         } else {
             exit_code = kAnotherInstanceExitCode;
         }
     } catch (const std::exception& e) {
         velmora::Logger::logError(e.what());
-        QMessageBox::warning(
-            nullptr, "提示", QString::fromUtf8(e.what()), QMessageBox::Ok, QMessageBox::NoButton);
+        if (!velmora::TerminationSignals::requested())
+            QMessageBox::warning(
+                nullptr, "提示", QString::fromUtf8(e.what()), QMessageBox::Ok, QMessageBox::NoButton);
         exit_code = 1;
     } catch (...) {
         velmora::Logger::logError("other type of exception");

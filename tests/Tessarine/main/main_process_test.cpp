@@ -1,6 +1,7 @@
 // Runs the real program as a process under a private X server: exit codes, the
 // log it writes, the boxes it shows (closed from outside, as a user would).
 #include "build_config.h"
+#include "korvath/p4_limits.h"
 #include "log_lines.h"
 #include "review_server.h"
 #include "standin_depot.h"
@@ -8,6 +9,7 @@
 #include "xvfb_display.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -16,7 +18,9 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -73,6 +77,30 @@ namespace {
         QStringList logLines() const
         {
             return testing::readLogLines(home_.path() + "/P4VSubmitClient4QX31/log.txt");
+        }
+
+        // The file appender rolls the log over when it is closed, which only the teardown does.
+        bool logClosed() const
+        {
+            return !QDir(home_.path() + "/P4VSubmitClient4QX31")
+                        .entryList({ "log.txt.*" }, QDir::Files)
+                        .isEmpty();
+        }
+
+        static bool waitUntil(const QProcess& process, const std::function<bool()>& condition)
+        {
+            const QDeadlineTimer deadline(20000);
+            while (!condition()) {
+                if (deadline.hasExpired() || process.state() != QProcess::Running)
+                    return false;
+                QThread::msleep(25);
+            }
+            return true;
+        }
+
+        static void sendSignal(const QProcess& process, int signal_number)
+        {
+            ::kill(static_cast<pid_t>(process.processId()), signal_number);
         }
 
         QStringList errorTexts() const
@@ -137,6 +165,26 @@ namespace {
             QDir(home_.path() + "/P4VSubmitClient4QX31").removeRecursively();
             EXPECT_EQ(runClosingBox(invalid.arguments), 1);
             EXPECT_EQ(errorTexts(), QStringList { invalid.error });
+        }
+    }
+
+    // A box runs its own event loop before the main one: a signal still ends the program there,
+    // through the teardown.
+    TEST_F(MainProcessTest, SignalsCloseAStartUpBoxAndEndTheProgram)
+    {
+        for (const int signal_number : { SIGTERM, SIGINT }) {
+            SCOPED_TRACE(signal_number);
+            QDir(home_.path() + "/P4VSubmitClient4QX31").removeRecursively();
+            QProcess process;
+            start(process, {});
+            ASSERT_TRUE(waitUntil(process, [] { return display_->hasWindow(kBoxTitle); }));
+            sendSignal(process, signal_number);
+            ASSERT_TRUE(process.waitForFinished(10000));
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(process.exitCode(), 1);
+            EXPECT_TRUE(logClosed());
+            EXPECT_TRUE(logLines().last().endsWith("A termination signal arrived: the program ends."))
+                << logLines().join('\n').toStdString();
         }
     }
 
@@ -231,6 +279,85 @@ namespace {
     {
         EXPECT_EQ(runClosingBox(argumentsFor("DEFAULT")), 1);
         EXPECT_EQ(errorTexts(), QStringList { QString::fromUtf8("在DEFAULT中未找到Opened文件") });
+
+        QDir(home_.path() + "/P4VSubmitClient4QX31").removeRecursively();
+        const std::string missing = depot_.root() + "/missing.c";
+        EXPECT_EQ(runClosingBox(argumentsFor("") + QStringList { "-f", QString::fromStdString(missing) }), 1);
+        // A message of several lines: its first in the ERROR line, the rest after it.
+        EXPECT_EQ(errorTexts(),
+            QStringList { QString::fromStdString("在工作区" + depot_.client() + "中未找到Opened文件:") });
+        EXPECT_TRUE(
+            logLines().contains(QString::fromStdString(missing + " - file(s) not opened on this client.")));
+    }
+
+    // A server that stops answering at start-up ends it with p4's own failure, in a box.
+    TEST_F(MainRunTest, AStalledServerAtStartUpEndsInABox)
+    {
+        if (kP4NetMaxWaitSeconds > 10)
+            GTEST_SKIP() << "built with a network wait of " << kP4NetMaxWaitSeconds << " s";
+        const int change = depot_.addPendingChange("[feature] stalled", { depot_.file("s.c", 1) });
+        depot_.injectHang("opened");
+        EXPECT_EQ(runClosingBox(argumentsFor(QString::number(change))), 1);
+        EXPECT_EQ(errorTexts(), QStringList { "Perforce client error:" });
+        const QStringList lines = logLines();
+        const auto error_line = std::find_if(lines.begin(), lines.end(),
+            [](const QString& line) { return line.endsWith(" ERROR - Perforce client error:"); });
+        ASSERT_NE(error_line, lines.end());
+        const QString detail = *std::next(error_line);
+        EXPECT_TRUE(detail.startsWith("\tPartner exited unexpectedly. [p4 ")) << detail.toStdString();
+        EXPECT_TRUE(detail.endsWith(QString(" opened -c %1]").arg(change))) << detail.toStdString();
+    }
+
+    class MainSignalTest : public MainRunTest {
+    protected:
+        // Starts the program against a server that stops answering at the opened-files query.
+        void startStalled(QProcess& process)
+        {
+            change_ = depot_.addPendingChange("[feature] stalled", { depot_.file("s.c", 1) });
+            depot_.injectHang("opened");
+            start(process, argumentsFor(QString::number(change_)));
+            const std::vector<std::string> hung { "opened", "-c", std::to_string(change_) };
+            ASSERT_TRUE(waitUntil(process, [&] {
+                const auto commands = depot_.commands();
+                return std::find(commands.begin(), commands.end(), hung) != commands.end();
+            }));
+        }
+
+        int change_ = 0;
+    };
+
+    // The signal stops the p4 that start-up waits for: the program ends at once, without a box.
+    TEST_F(MainSignalTest, ASignalDuringABlockingP4CallEndsStartUp)
+    {
+        QProcess process;
+        startStalled(process);
+        sendSignal(process, SIGTERM);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 1);
+        const QStringList errors = errorTexts();
+        ASSERT_EQ(errors.size(), 1);
+        // Stopped by the signal, not by p4's own wait bound.
+        EXPECT_TRUE(errors[0].startsWith("p4 was stopped: the program is ending [p4 "))
+            << errors[0].toStdString();
+        EXPECT_TRUE(logClosed());
+    }
+
+    // Two signals arrive together (the process is held while they are sent): the second ends the
+    // process at once, without the teardown.
+    TEST_F(MainSignalTest, ASecondSignalEndsTheProcessAtOnce)
+    {
+        QProcess process;
+        startStalled(process);
+        sendSignal(process, SIGSTOP);
+        sendSignal(process, SIGTERM);
+        sendSignal(process, SIGINT);
+        sendSignal(process, SIGCONT);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_TRUE(process.exitCode() == 128 + SIGTERM || process.exitCode() == 128 + SIGINT)
+            << process.exitCode();
+        EXPECT_FALSE(logClosed());
     }
 
     TEST_F(MainRunTest, ASecondInstanceIsRefusedAndAKilledOneDoesNotLockTheUserOut)
