@@ -53,7 +53,7 @@ void P4VSubmitClient::settleFromFiles(const P4VInputInfo& info)
     try {
         repository_->ReopenFiles({ "-c", number(id) }, paths);
     } catch (const P4FilesNotOpenedError& e) {
-        // Nothing was moved: take the new change away again and name what is not opened.
+        // Take the new change away again and name what is not opened.
         deleteCreatedChange(id);
         QStringList lines;
         for (const std::string& line : e.lines())

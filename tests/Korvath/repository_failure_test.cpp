@@ -105,20 +105,6 @@ namespace {
         EXPECT_EQ(depot_.description(change), "Real text\n");
     }
 
-    // p4's own wait bound ends a command on a server that stopped answering.
-    TEST_F(RepositoryTest, AStalledServerEndsAsAPerforceFailure)
-    {
-        if (kP4NetMaxWaitSeconds > 10)
-            GTEST_SKIP() << "built with a network wait of " << kP4NetMaxWaitSeconds
-                         << " s (scripts/test sets a short one)";
-        depot_.injectHang("opened");
-        EXPECT_EQ(failureOf([&] {
-            repo_.GetOpenedFiles({ "-c", "default" });
-        }),
-            "Perforce client error:\n\tPartner exited unexpectedly. [" + kGlobals
-                + " -ztag -Mj opened -c default]");
-    }
-
     TEST_F(RepositoryTest, LoginAndConnectionFailures)
     {
         depot_.setLoggedIn(false);
