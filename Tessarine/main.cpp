@@ -40,8 +40,8 @@ bool checkSingleInstance()
         singleInstanceMemory.detach();
     if (!singleInstanceMemory.create(1, QSharedMemory::ReadWrite)
         && singleInstanceMemory.error() == QSharedMemory::AlreadyExists) {
-        QMessageBox::critical(nullptr, "提示", "当前已有窗口正在运行,请先关闭当前窗口", QMessageBox::Ok,
-                              QMessageBox::NoButton);
+        QMessageBox::critical(
+            nullptr, "提示", "当前已有窗口正在运行,请先关闭当前窗口", QMessageBox::Ok, QMessageBox::NoButton);
         return false;
     }
     return true;
@@ -51,7 +51,8 @@ void startAutoUpdater()
 {
     CocoaInitializer initializer;
     // Lives until the process ends; a static keeps it reachable for leak checkers.
-    static AutoUpdater* updater = new SparkleAutoUpdater(QString::fromUtf8(velmora::build_config::kUpdateFeedUrl));
+    static AutoUpdater* updater
+        = new SparkleAutoUpdater(QString::fromUtf8(velmora::build_config::kUpdateFeedUrl));
     updater->checkForUpdates();
 }
 
@@ -90,7 +91,7 @@ velmora::P4VInputInfo parseArguments(int argc, char** argv)
             QString("Invalid Arguments.[username:%1,serveraddr:%2,workspace:%3,changeid:%4,filesIsEmpty:%5]")
                 // One pass: a value that itself holds "%2" must not be filled again.
                 .arg(info.user_name, info.server_addr, info.workspace, info.change_id,
-                     info.files.isEmpty() ? QString("1") : QString("0"))
+                    info.files.isEmpty() ? QString("1") : QString("0"))
                 .toUtf8()
                 .toStdString());
     }
@@ -117,14 +118,19 @@ int main(int argc, char** argv)
                 return new velmora::P4VSubmitClientUI(client, nullptr);
             });
             velmora::P4VSubmitClient client(info, true);
-            client.initialize();
-            exit_code = QApplication::exec();
+            // A termination signal during start-up ends it where it stands.
+            if (!velmora::TerminationSignals::requested())
+                client.initialize();
+            if (!velmora::TerminationSignals::requested())
+                exit_code = QApplication::exec();
         } else {
             exit_code = kAnotherInstanceExitCode;
         }
     } catch (const std::exception& e) {
         velmora::Logger::logError(e.what());
-        QMessageBox::warning(nullptr, "提示", QString::fromUtf8(e.what()), QMessageBox::Ok, QMessageBox::NoButton);
+        if (!velmora::TerminationSignals::requested())
+            QMessageBox::warning(
+                nullptr, "提示", QString::fromUtf8(e.what()), QMessageBox::Ok, QMessageBox::NoButton);
         exit_code = 1;
     } catch (...) {
         velmora::Logger::logError("other type of exception");

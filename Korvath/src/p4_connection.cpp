@@ -1,5 +1,7 @@
 #include "p4_connection.h"
 
+#include "korvath/p4_limits.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +62,11 @@ P4Connection::Invocation::Invocation(const P4Settings& settings, const P4Command
     global("-u", settings.user, false);
     global("-c", settings.client, false);
     global("-P", settings.password, true);
+    // Every command is bounded by p4's own wait for the server; the runner's limit is the
+    // backstop for a p4 that hangs anyway.
+    const std::string max_wait = "-vnet.maxwait=" + std::to_string(kP4NetMaxWaitSeconds);
+    argv_.push_back(max_wait);
+    shown.push_back(max_wait);
 
     size_t file_bytes = 0;
     for (const std::string& file : command.files)
@@ -93,7 +100,7 @@ P4Connection::Invocation::~Invocation()
 
 P4Connection::P4Connection(P4Settings settings)
     : settings_(std::move(settings))
-    , runner_("p4")
+    , runner_("p4", std::chrono::seconds(kP4CommandLimitSeconds))
 {
 }
 

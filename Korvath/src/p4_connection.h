@@ -85,6 +85,8 @@ auto P4Connection::runTagged(const P4Command& command, Parse parse) const -> dec
     P4Output output = execute(invocation);
     try {
         return parse(output);
+    } catch (const P4NotOpenedOutput& e) {
+        throw P4FilesNotOpenedError(e.lines(), invocation.text());
     } catch (const P4OutputError& e) {
         throw P4Error(e.what(), invocation.text());
     }

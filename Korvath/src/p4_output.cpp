@@ -86,13 +86,30 @@ bool isEmptyResultWarning(const P4Message& message)
         return true;
     for (const char* tail : { "file(s) not opened on this client.", "file(s) not opened in that changelist.",
              "File(s) not opened on this client.", "File(s) not opened in that changelist.",
-             "file(s) up-to-date.", "no such file(s)." }) {
+             "file(s) up-to-date.", "no such file(s).", "file(s) not in client view." }) {
         const std::string suffix(tail);
         if (message.text.size() >= suffix.size()
             && message.text.compare(message.text.size() - suffix.size(), suffix.size(), suffix) == 0)
             return true;
     }
     return false;
+}
+
+P4NotOpenedOutput::P4NotOpenedOutput(std::vector<std::string> lines)
+    : P4OutputError("files not opened")
+    , lines_(std::move(lines))
+{
+}
+
+void requireEveryFileMatched(const P4Output& output)
+{
+    std::vector<std::string> lines;
+    for (const P4Message& message : output.messages) {
+        if (message.severity == 2)
+            lines.push_back(message.text);
+    }
+    if (!lines.empty())
+        throw P4NotOpenedOutput(std::move(lines));
 }
 
 std::optional<std::string> failureText(

@@ -29,12 +29,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Some named files matched nothing opened; reported as P4FilesNotOpenedError with the command.
+class P4NotOpenedOutput : public P4OutputError {
+public:
+    explicit P4NotOpenedOutput(std::vector<std::string> lines);
+    const std::vector<std::string>& lines() const { return lines_; }
+
+private:
+    std::vector<std::string> lines_;
+};
+
 // Splits standard output into one JSON object per line. Throws P4OutputError on a line that
 // is not a JSON object.
 P4Output parseOutputLines(const std::string& out);
 
 // A warning that only says nothing matched: an empty result, not a failure.
 bool isEmptyResultWarning(const P4Message& message);
+
+// Throws P4NotOpenedOutput when a command over named files left some unmatched: each such
+// file gets a warning ("<file> - file(s) not opened on this client.").
+void requireEveryFileMatched(const P4Output& output);
 
 // Decides whether a command failed: nothing when it succeeded, else the text to report
 // (p4's error messages, else its standard error, else the exit status).

@@ -1,8 +1,14 @@
 #include "process_runner.h"
 
+#include "korvath/interrupt.h"
+
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include <fcntl.h>
@@ -19,6 +25,46 @@ extern char** environ;
 namespace velmora {
 
 namespace {
+
+    // The process-wide interrupt: a flag, and a pipe that is written once and never drained, so
+    // that every poll of every run, now and later, wakes at once. Lock-free atomics keep the
+    // trigger async-signal-safe.
+    std::atomic<bool> interrupted { false };
+    std::atomic<int> interrupt_write_fd { -1 };
+    std::atomic<int> interrupt_read_fd { -1 };
+    static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+    // Created before a run checks the flag, so a trigger either finds the flag checked later
+    // or a pipe to write to.
+    int interruptReadFd()
+    {
+        static std::once_flag once;
+        std::call_once(once, [] {
+            int fds[2];
+            if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+                interrupt_write_fd.store(fds[1]);
+                interrupt_read_fd.store(fds[0]);
+            }
+        });
+        return interrupt_read_fd.load();
+    }
+
+    std::string limitText(std::chrono::milliseconds limit)
+    {
+        if (limit.count() % 1000 == 0)
+            return std::to_string(limit.count() / 1000) + " s";
+        return std::to_string(limit.count()) + " ms";
+    }
+
+    // Milliseconds left until the deadline, for poll: 0 once it has passed.
+    int remainingMs(std::chrono::steady_clock::time_point deadline)
+    {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now())
+                        .count();
+        // Rounded up, so that a poll never wakes just before the deadline and spins.
+        return static_cast<int>(std::clamp<long long>(left + 1, 0, INT_MAX));
+    }
 
     // Closes a descriptor when it goes out of scope, so no path through run() leaks one.
     class Fd {
@@ -116,8 +162,21 @@ namespace {
 
 } // namespace
 
-ProcessRunner::ProcessRunner(std::string program)
+void InterruptP4Commands() noexcept
+{
+    interrupted.store(true);
+    const int fd = interrupt_write_fd.load();
+    if (fd >= 0) {
+        const int saved_errno = errno;
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+        errno = saved_errno;
+    }
+}
+
+ProcessRunner::ProcessRunner(std::string program, std::chrono::milliseconds limit)
     : program_(std::move(program))
+    , limit_(limit)
 {
 }
 
@@ -149,6 +208,11 @@ ProcessResult ProcessRunner::run(
     const std::vector<std::string>& args, const std::optional<std::string>& input) const
 {
     const std::string executable = locate();
+    const int interrupt_fd = interruptReadFd();
+    const std::string interrupted_text = program_ + " was stopped: the program is ending";
+    if (interrupted.load())
+        throw ProcessError(interrupted_text);
+    const auto deadline = std::chrono::steady_clock::now() + limit_;
 
     int out_pipe[2];
     int err_pipe[2];
@@ -180,6 +244,9 @@ ProcessResult ProcessRunner::run(
         ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(actions.get(), out_write.get(), STDOUT_FILENO);
     ::posix_spawn_file_actions_adddup2(actions.get(), err_write.get(), STDERR_FILENO);
+    // Whatever the host opened without close-on-exec (a log file, a library's socket) stays
+    // out of the child.
+    ::posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
     SpawnAttributes attributes;
 
     std::vector<char*> argv;
@@ -209,10 +276,19 @@ ProcessResult ProcessRunner::run(
             in_parent.reset();
     }
 
+    // Kills and reaps the child, then reports why.
+    auto stopChild = [pid](const std::string& why) {
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
+        throw ProcessError(why);
+    };
+    const std::string expired_text
+        = program_ + " did not finish within " + limitText(limit_) + " and was stopped";
+
     bool out_open = true;
     bool err_open = true;
     while (out_open || err_open) {
-        pollfd fds[3];
+        pollfd fds[4];
         nfds_t count = 0;
         int out_index = -1;
         int err_index = -1;
@@ -229,15 +305,19 @@ ProcessResult ProcessRunner::run(
             in_index = static_cast<int>(count);
             fds[count++] = { in_parent.get(), POLLOUT, 0 };
         }
-        if (::poll(fds, count, -1) < 0) {
+        if (interrupt_fd >= 0)
+            fds[count++] = { interrupt_fd, POLLIN, 0 };
+        const int timeout = remainingMs(deadline);
+        if (timeout == 0)
+            stopChild(expired_text);
+        if (::poll(fds, count, timeout) < 0) {
             if (errno == EINTR)
                 continue;
-            int error = errno;
             // Without poll the pipes cannot be drained; do not leave the child behind.
-            ::kill(pid, SIGKILL);
-            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
-            throw ProcessError(errnoText("cannot read the output of " + executable, error));
+            stopChild(errnoText("cannot read the output of " + executable, errno));
         }
+        if (interrupted.load())
+            stopChild(interrupted_text);
         if (out_index >= 0 && fds[out_index].revents != 0)
             out_open = drain(out_read.get(), result.out);
         if (err_index >= 0 && fds[err_index].revents != 0)
@@ -256,10 +336,25 @@ ProcessResult ProcessRunner::run(
     }
     in_parent.reset();
 
+    // A child that closed its output normally exits at once; the wait stays bounded and
+    // interruptible all the same.
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
+    for (;;) {
+        pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0) {
+            if (errno == EINTR)
+                continue;
             throw ProcessError(errnoText("cannot wait for " + executable, errno));
+        }
+        if (interrupted.load())
+            stopChild(interrupted_text);
+        const int timeout = remainingMs(deadline);
+        if (timeout == 0)
+            stopChild(expired_text);
+        pollfd wake { interrupt_fd, POLLIN, 0 };
+        ::poll(&wake, interrupt_fd >= 0 ? 1 : 0, std::min(timeout, 20));
     }
     if (WIFEXITED(status)) {
         result.exit_code = WEXITSTATUS(status);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -14,18 +15,20 @@ struct ProcessResult {
     std::string err;
 };
 
-// A program could not be found or started.
+// A program could not be found or started, ran past its time limit, or was interrupted.
 class ProcessError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // Runs one program with an argument vector (no shell), feeds it standard input when given,
-// collects standard output and standard error in full and waits for its exit. Stateless:
-// each run owns its pipes, so runs on several threads do not interfere.
+// collects standard output and standard error in full and waits for its exit. The child gets
+// standard input, output and error and no other descriptor of the host. A run that outlasts
+// the limit, or meets InterruptP4Commands, has its child killed and throws ProcessError.
+// Stateless: each run owns its pipes, so runs on several threads do not interfere.
 class ProcessRunner {
 public:
-    explicit ProcessRunner(std::string program);
+    explicit ProcessRunner(std::string program, std::chrono::milliseconds limit = std::chrono::hours(1));
 
     // The absolute file the program resolves to on PATH; throws ProcessError naming the
     // directories searched when there is none.
@@ -37,6 +40,7 @@ public:
 
 private:
     std::string program_;
+    std::chrono::milliseconds limit_;
 };
 
 } // namespace velmora

@@ -102,6 +102,19 @@ std::vector<FileSpec> parseFileRecords(const P4Output& output, bool every_record
     return files;
 }
 
+std::vector<FileSpec> parseWhereRecords(const P4Output& output)
+{
+    std::vector<FileSpec> files;
+    for (const nlohmann::json& record : output.records) {
+        if (record.contains("unmap"))
+            continue;
+        files.emplace_back(DepotPath(requiredField(record, "depotFile", "where")),
+            ClientPath(optionalField(record, "clientFile")),
+            LocalPath(requiredField(record, "path", "where")), 0);
+    }
+    return files;
+}
+
 std::vector<FileSpec> parseShelvedFiles(const P4Output& output)
 {
     if (output.records.empty())

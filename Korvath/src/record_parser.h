@@ -21,6 +21,10 @@ int parseRevision(const std::string& text);
 // records (headers, totals) are skipped.
 std::vector<FileSpec> parseFileRecords(const P4Output& output, bool every_record_is_file);
 
+// `where FILE...`: depotFile, clientFile (client syntax) and path (local) per mapped file;
+// the revision is left 0. Records of exclusion lines (unmap) are skipped.
+std::vector<FileSpec> parseWhereRecords(const P4Output& output);
+
 // `describe -S -s N`: the shelved files, indexed depotFile0, rev0, ...
 std::vector<FileSpec> parseShelvedFiles(const P4Output& output);
 

@@ -9,11 +9,6 @@ namespace velmora {
 
 namespace {
 
-    // What p4 itself puts into a new change form. The change is created with it because p4
-    // refuses an empty description; the user replaces it in the window before anything is
-    // submitted.
-    const char* const kNewChangeDescription = "<enter description here>";
-
     std::string orEmpty(const char* text) { return text ? std::string(text) : std::string(); }
 
     std::vector<std::string> depotArgs(const std::vector<FileSpec>& files, bool with_revision)
@@ -29,6 +24,14 @@ namespace {
     {
         return [every_record_is_file](
                    const P4Output& output) { return parseFileRecords(output, every_record_is_file); };
+    }
+
+    // reopen reports a named file it could not move as an "empty result" warning; for a
+    // move that must be whole, that is a failure.
+    std::vector<FileSpec> movedFiles(const P4Output& output)
+    {
+        requireEveryFileMatched(output);
+        return parseFileRecords(output, false);
     }
 
 } // namespace
@@ -101,6 +104,18 @@ Changelist Repository::CreateChangelist() const
     return Changelist(connection_, change_id, kNewChangeDescription);
 }
 
+void Repository::DeleteChangelist(int change_id) const
+{
+    const std::string number = std::to_string(change_id);
+    connection_->runTagged({ "change", { "-d", number }, {} }, [&number](const P4Output& output) {
+        for (const std::string& info : output.infos) {
+            if (info == "Change " + number + " deleted.")
+                return 0;
+        }
+        throw P4OutputError("p4 change -d did not report change " + number + " as deleted");
+    });
+}
+
 // An empty file list never reaches p4: for reopen, revert and sync, no file argument would
 // mean "every file" (sync) or a usage error, where the caller asked for nothing.
 
@@ -114,7 +129,13 @@ std::vector<FileSpec> Repository::ReopenFiles(
     file_args.reserve(files.size());
     for (const LocalPath& file : files)
         file_args.push_back(localFileArg(file.GetPath()));
-    return connection_->runTagged({ "reopen", std::move(args), std::move(file_args) }, fileList(false));
+    // A name typed on the command line may not be opened at all: find out before moving
+    // anything, so a failure leaves every file where it was.
+    connection_->runTagged({ "opened", {}, file_args }, [](const P4Output& output) {
+        requireEveryFileMatched(output);
+        return 0;
+    });
+    return connection_->runTagged({ "reopen", std::move(args), std::move(file_args) }, movedFiles);
 }
 
 std::vector<FileSpec> Repository::ReopenFiles(
@@ -123,7 +144,25 @@ std::vector<FileSpec> Repository::ReopenFiles(
     std::vector<std::string> args = P4Connection::flagArgs(options);
     if (files.empty())
         return {};
-    return connection_->runTagged({ "reopen", std::move(args), depotArgs(files, false) }, fileList(false));
+    return connection_->runTagged({ "reopen", std::move(args), depotArgs(files, false) }, movedFiles);
+}
+
+std::vector<FileSpec> Repository::WhereFiles(std::vector<FileSpec> files) const
+{
+    if (files.empty())
+        return {};
+    std::vector<FileSpec> located = connection_->runTagged({ "where", {}, depotArgs(files, false) },
+        [](const P4Output& output) { return parseWhereRecords(output); });
+    for (FileSpec& file : located) {
+        for (const FileSpec& asked : files) {
+            if (asked.GetDepotPath().GetPath() == file.GetDepotPath().GetPath()) {
+                file = FileSpec(
+                    file.GetDepotPath(), file.GetClientPath(), file.GetLocalPath(), asked.GetRevision());
+                break;
+            }
+        }
+    }
+    return located;
 }
 
 std::vector<FileSpec> Repository::ShelveFiles(

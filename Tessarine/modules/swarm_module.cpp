@@ -21,7 +21,7 @@ SwarmModule::SwarmModule(std::string base_url, std::string user, std::string tok
     , base_url_(std::move(base_url))
 {
     const http::Response response = get(swarm::usersUrl(base_url_));
-    users_ = swarm::decodeUsers(response.status_code, response.text);
+    users_ = swarm::decodeUsers(response.status_code, response.bodyOrError());
     user_map_.clear();
     for (const SwarmUserInfo& user_info : users_)
         user_map_[user_info.User] = user_info; // a later duplicate wins
@@ -65,10 +65,7 @@ bool SwarmModule::checkIfMustBeReview() const
     return !review_passed_;
 }
 
-bool SwarmModule::hasReviewer(const std::string& name) const
-{
-    return user_map_.count(name) != 0;
-}
+bool SwarmModule::hasReviewer(const std::string& name) const { return user_map_.count(name) != 0; }
 
 SwarmUserInfo SwarmModule::getReviewer(const std::string& name) const
 {
@@ -77,10 +74,7 @@ SwarmUserInfo SwarmModule::getReviewer(const std::string& name) const
     return it == user_map_.end() ? SwarmUserInfo { name, {} } : it->second;
 }
 
-int SwarmModule::getPendingId() const
-{
-    return pending_id_;
-}
+int SwarmModule::getPendingId() const { return pending_id_; }
 
 std::string SwarmModule::getSwarmReviewState() const
 {
@@ -90,20 +84,11 @@ std::string SwarmModule::getSwarmReviewState() const
     return kReviewStateNames[state];
 }
 
-ReviewInfo SwarmModule::getSwarmReviewInfo() const
-{
-    return review_info_;
-}
+ReviewInfo SwarmModule::getSwarmReviewInfo() const { return review_info_; }
 
-std::vector<SwarmUserInfo> SwarmModule::getAllReviewers() const
-{
-    return users_;
-}
+std::vector<SwarmUserInfo> SwarmModule::getAllReviewers() const { return users_; }
 
-std::vector<SwarmComment> SwarmModule::getSwarmComments() const
-{
-    return comments_;
-}
+std::vector<SwarmComment> SwarmModule::getSwarmComments() const { return comments_; }
 
 bool SwarmModule::checkIfReviewPassed(int change) const
 {
@@ -127,11 +112,13 @@ bool SwarmModule::checkIfSkipSwarmReview(const std::string& user) const
     return swarm::decodeUserExcluded(answered(get(swarm::workflowExclusionsUrl(base_url_))).text, user);
 }
 
-void SwarmModule::requestSwarmReview(int change, const std::string& description, std::vector<std::string> reviewers)
+void SwarmModule::requestSwarmReview(
+    int change, const std::string& description, std::vector<std::string> reviewers)
 {
     // Encoding first: a description that is not UTF-8 sends nothing.
     std::string body = swarm::encodeCreateReview(change, description, reviewers);
-    const http::Response response = http::post(swarm::makeRequest(swarm::createReviewUrl(base_url_), user_, token_, std::move(body)));
+    const http::Response response
+        = http::post(swarm::makeRequest(swarm::createReviewUrl(base_url_), user_, token_, std::move(body)));
     swarm::decodeCreateReviewReply(answered(response).text);
 }
 

@@ -16,18 +16,18 @@ const char* kProjectID = "VL58.Marlow";
 
 namespace {
 
-// "code" read as int; a float beyond int's range is no int at all, and
-// converting it would be undefined, so it counts as a failure code.
-int readCode(const nlohmann::json& code)
-{
-    if (code.is_number_float()) {
-        const double value = code.get<double>();
-        if (!(value > static_cast<double>(std::numeric_limits<int>::min()) - 1.0
-                && value < static_cast<double>(std::numeric_limits<int>::max()) + 1.0))
-            return -1;
+    // "code" read as int; a float beyond int's range is no int at all, and
+    // converting it would be undefined, so it counts as a failure code.
+    int readCode(const nlohmann::json& code)
+    {
+        if (code.is_number_float()) {
+            const double value = code.get<double>();
+            if (!(value > static_cast<double>(std::numeric_limits<int>::min()) - 1.0
+                    && value < static_cast<double>(std::numeric_limits<int>::max()) + 1.0))
+                return -1;
+        }
+        return code.get<int>();
     }
-    return code.get<int>();
-}
 
 } // namespace
 
@@ -62,7 +62,7 @@ void TagModule::fetchTags(const std::string& service_url, std::chrono::milliseco
     if (response.status_code != 200) {
         throw std::runtime_error(QStringLiteral("服务器获取标签[Tag]数据失败,[%1]:%2")
                                      .arg(response.status_code)
-                                     .arg(QString::fromStdString(response.text))
+                                     .arg(QString::fromStdString(response.bodyOrError()))
                                      .toStdString());
     }
 

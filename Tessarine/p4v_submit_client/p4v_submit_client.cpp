@@ -15,10 +15,7 @@ namespace velmora {
 
 namespace {
 
-std::string number(int value)
-{
-    return std::to_string(value);
-}
+    std::string number(int value) { return std::to_string(value); }
 
 P4VSubmitClient::WindowFactory& windowFactory()
 {
@@ -41,7 +38,7 @@ P4VSubmitClient::P4VSubmitClient(const P4VInputInfo& info, bool show_ui)
     , server_addr_(info.server_addr)
 {
     repository_ = new Repository(server_addr_.toUtf8().constData(), user_name_.toUtf8().constData(), "",
-                                 workspace_.toUtf8().constData());
+        workspace_.toUtf8().constData());
     try {
         repository_->Connect();
         user_token_ = QString::fromStdString(repository_->GetToken());
@@ -64,16 +61,45 @@ void P4VSubmitClient::settleFromFiles(const P4VInputInfo& info)
         paths.emplace_back(file.toUtf8().toStdString());
     Changelist created = repository_->CreateChangelist();
     const int id = created.GetChangeId();
-    repository_->ReopenFiles({ "-c", number(id) }, paths);
+    try {
+        repository_->ReopenFiles({ "-c", number(id) }, paths);
+    } catch (const P4FilesNotOpenedError& e) {
+        // Take the new change away again and name what is not opened.
+        deleteCreatedChange(id);
+        QStringList lines;
+        for (const std::string& line : e.lines())
+            lines << QString::fromStdString(line);
+        const QString message
+            = QString("在工作区%1中未找到Opened文件:\n%2").arg(workspace_, lines.join('\n'));
+        emit errorMessageOutput(message);
+        throw std::runtime_error(message.toStdString());
+    } catch (...) {
+        deleteCreatedChange(id);
+        throw;
+    }
     changelist_ = repository_->GetChangelist(id);
+    created_change_ = true;
     files_state_ = FilesState::OpenedOnly;
     has_shelved_ = false;
     shelved_files_.clear();
 }
 
+void P4VSubmitClient::deleteCreatedChange(int change_id) const
+{
+    try {
+        repository_->DeleteChangelist(change_id);
+    } catch (const std::exception& e) {
+        // The failure that led here is what the user must see; this one goes to the log.
+        Logger::logError(QString("The change %1 created for the file list could not be deleted: %2")
+                             .arg(change_id)
+                             .arg(QString::fromUtf8(e.what())));
+    }
+}
+
 bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
 {
-    const std::vector<FileSpec> opened = repository_->GetOpenedFiles({ "-c", change_id.toUtf8().toStdString() });
+    const std::vector<FileSpec> opened
+        = repository_->GetOpenedFiles({ "-c", change_id.toUtf8().toStdString() });
     if (change_id.compare("default", Qt::CaseInsensitive) == 0) {
         if (opened.empty()) {
             const QString message = QString("在%1中未找到Opened文件").arg(change_id);
@@ -89,6 +115,7 @@ bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
             moved.emplace_back(file.GetDepotPath(), file.GetRevision());
         repository_->ReopenFiles({ "-c", number(id) }, moved);
         changelist_ = repository_->GetChangelist(id);
+        created_change_ = true;
         files_state_ = FilesState::OpenedOnly;
         has_shelved_ = false;
         shelved_files_.clear();
@@ -134,7 +161,12 @@ P4VSubmitClient::~P4VSubmitClient()
 
 void P4VSubmitClient::initialize()
 {
-    setDescription(QString::fromStdString(changelist().GetDescription()));
+    QString description = QString::fromStdString(changelist().GetDescription());
+    // A change the client created holds the Perforce layer's stand-in text until the user
+    // writes a description: the editor starts empty, so validation asks for one.
+    if (created_change_ && description == QString::fromUtf8(kNewChangeDescription))
+        description.clear();
+    setDescription(description);
 
     worker_thread_ = new QThread();
     moveToThread(worker_thread_);
@@ -154,14 +186,58 @@ void P4VSubmitClient::initialize()
     }
 }
 
+void P4VSubmitClient::shelveLocked(bool replace)
+{
+    const int id = changelist_.GetChangeId();
+    // What the shelf is made of, read right before it is made; only a shelf of the client's
+    // own is ever compared with the workspace again.
+    std::optional<WorkspaceSnapshot> snapshot;
+    if (files_state_ == FilesState::OpenedOnly)
+        snapshot = WorkspaceSnapshot::take(*repository_, id);
+    if (replace)
+        shelved_files_ = repository_->ShelveFiles({ "-r", "", "-c", number(id) }, {});
+    else
+        shelved_files_ = repository_->ShelveFiles({ "-c", number(id) }, {});
+    has_shelved_ = true;
+    shelf_snapshot_ = std::move(snapshot);
+}
+
 bool P4VSubmitClient::shelveUnlessShelved()
 {
     std::lock_guard<std::mutex> lock(shelf_mutex_);
     if (has_shelved_)
         return false;
-    shelved_files_ = repository_->ShelveFiles({ "-c", number(changelist_.GetChangeId()) }, {});
-    has_shelved_ = true;
+    shelveLocked(false);
     return true;
+}
+
+bool P4VSubmitClient::shelveForRun()
+{
+    std::lock_guard<std::mutex> lock(shelf_mutex_);
+    if (!has_shelved_) {
+        shelveLocked(false);
+        return true;
+    }
+    // A shelf the user made before start-up is checked as it stands.
+    if (files_state_ != FilesState::OpenedOnly || changedSinceShelve().isEmpty())
+        return false;
+    shelveLocked(true);
+    return true;
+}
+
+QStringList P4VSubmitClient::changedSinceShelve()
+{
+    const WorkspaceSnapshot now = WorkspaceSnapshot::take(*repository_, changelist_.GetChangeId());
+    return now.changedSince(shelf_snapshot_.value_or(WorkspaceSnapshot()));
+}
+
+void P4VSubmitClient::dropOwnShelf()
+{
+    std::lock_guard<std::mutex> lock(shelf_mutex_);
+    repository_->ShelveFiles({ "-d", "", "-c", number(changelist_.GetChangeId()) }, {});
+    has_shelved_ = false;
+    shelved_files_.clear();
+    shelf_snapshot_.reset();
 }
 
 void P4VSubmitClient::shelveFiles()
@@ -174,7 +250,7 @@ bool P4VSubmitClient::claimRun(bool is_pre_check)
 {
     const int running = is_pre_check ? SubmitState::PreChecking : SubmitState::Submitting;
     for (int state : { SubmitState::Idle, SubmitState::PreCheckPassed, SubmitState::SubmitCheckFailed,
-                       SubmitState::PreCheckFailed }) {
+             SubmitState::PreCheckFailed }) {
         int expected = state;
         if (submit_state_.compare_exchange_strong(expected, running))
             return true;
@@ -210,10 +286,7 @@ bool P4VSubmitClient::validate(QString* error)
     return true;
 }
 
-int P4VSubmitClient::getSubmitState() const
-{
-    return submit_state_;
-}
+int P4VSubmitClient::getSubmitState() const { return submit_state_; }
 
 TagModule* P4VSubmitClient::getTagModule()
 {
@@ -227,15 +300,9 @@ SwarmModule* P4VSubmitClient::getSwarmModule()
     return swarm_module_;
 }
 
-QString P4VSubmitClient::getUserToken() const
-{
-    return user_token_;
-}
+QString P4VSubmitClient::getUserToken() const { return user_token_; }
 
-QString P4VSubmitClient::getUserName() const
-{
-    return user_name_;
-}
+QString P4VSubmitClient::getUserName() const { return user_name_; }
 
 Changelist P4VSubmitClient::changelist() const
 {
@@ -249,15 +316,9 @@ void P4VSubmitClient::setChangelist(Changelist changelist)
     changelist_ = std::move(changelist);
 }
 
-int P4VSubmitClient::changeId() const
-{
-    return changelist().GetChangeId();
-}
+int P4VSubmitClient::changeId() const { return changelist().GetChangeId(); }
 
-QString P4VSubmitClient::nextStep(const QString& text)
-{
-    return QString("[%1]").arg(++step_index_) + text;
-}
+QString P4VSubmitClient::nextStep(const QString& text) { return QString("[%1]").arg(++step_index_) + text; }
 
 void P4VSubmitClient::recordErrorInfoAndEmit(const std::exception& e) const
 {

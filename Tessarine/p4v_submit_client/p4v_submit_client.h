@@ -3,6 +3,7 @@
 #include "p4v_submit_client/check_message.h"
 #include "p4v_submit_client/p4v_input_info.h"
 #include "p4v_submit_client/submit_state.h"
+#include "p4v_submit_client/workspace_snapshot.h"
 
 #include "korvath/changelist.h"
 #include "korvath/file_spec.h"
@@ -15,6 +16,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class QNetworkAccessManager;
@@ -74,8 +76,19 @@ signals:
 private:
     void settleFromFiles(const P4VInputInfo& info);
     bool settleFromChangeId(const QString& change_id);
+    void deleteCreatedChange(int change_id) const;
     // Shelves the changelist unless it has a shelf; true when it shelved now.
     bool shelveUnlessShelved();
+    // The run's shelve: as above, and a shelf of the client's own that no longer holds what
+    // the workspace holds is shelved again. True when it shelved.
+    bool shelveForRun();
+    // shelf_mutex_ held: shelves (replacing the shelf when `replace`), recording what was shelved.
+    void shelveLocked(bool replace);
+    // shelf_mutex_ held: opened files that differ from what the client's shelf was made of.
+    QStringList changedSinceShelve();
+    void dropOwnShelf();
+    void endFailedCheck();
+    void refuseChangedFiles(const QStringList& changed);
     Changelist changelist() const;
     void setChangelist(Changelist changelist);
     int changeId() const;
@@ -102,6 +115,8 @@ private:
     std::vector<FileSpec> shelved_files_;
     int check_verdict_ = 0;
     int files_state_ = 0;
+    // The change was created by the client (from the file list or the default changelist).
+    bool created_change_ = false;
     Changelist changelist_;
     Repository* repository_ = nullptr;
     P4VSubmitClientUI* ui_ = nullptr;
@@ -115,8 +130,11 @@ private:
     bool reply_faulted_ = false;
 
     mutable std::mutex description_mutex_;
-    // Guards changelist_, has_shelved_ and shelved_files_; held across a shelve
-    // so the GUI thread and the worker never shelve the same change twice.
+    // The workspace as it stood when the client last shelved (opened-only changes).
+    std::optional<WorkspaceSnapshot> shelf_snapshot_;
+    // Guards changelist_, has_shelved_, shelved_files_ and shelf_snapshot_; held across every
+    // p4 call that makes, replaces, deletes or submits the shelf together with the flag, so
+    // the GUI thread never acts on a shelf that is about to change.
     mutable std::mutex shelf_mutex_;
 };
 

@@ -3,13 +3,17 @@
 // formats. Every invocation is appended to journal.jsonl there (one JSON array of the
 // arguments, program name left out, per line). faults.json there makes commands fail:
 //   { "shelve": "Text of the error",                          error record, exit 1
-//     "submit": {"stdout": "...", "stderr": "...", "exit": 0} written as is (bad output) }
+//     "submit": {"stdout": "...", "stderr": "...", "exit": 0} written as is (bad output)
+//     "opened": {"hang": true},                               a dead server: no answer; with
+//                                                             -vnet.maxwait=N, p4's failure after N s
+//     "revert": {"delay_ms": 500} }                           a slow server: answers normally, late
 // Invocations are serialised by an exclusive lock on state.lock.
 
 #include "standin_commands.h"
 #include "standin_output.h"
 #include "standin_state.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +23,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +36,7 @@ struct Globals {
     std::string user;
     std::string client;
     std::string args_file;
+    int max_wait = 0; // -vnet.maxwait=N; 0: wait without end, as p4 does
     bool ztag = false;
     bool mj = false;
     std::string command;
@@ -53,6 +59,16 @@ bool parseGlobals(const std::vector<std::string>& argv, Globals& globals)
             globals.ztag = true;
         } else if (flag == "-Mj") {
             globals.mj = true;
+        } else if (flag.compare(0, 2, "-v") == 0) {
+            // -vnet.maxwait=N or -v net.maxwait=N; other tunables are not modelled.
+            std::string setting = flag.size() > 2 ? flag.substr(2) : (i + 1 < argv.size() ? argv[++i] : "");
+            const std::string name = "net.maxwait=";
+            if (setting.compare(0, name.size(), name) != 0
+                || !velmora::isNumber(setting.substr(name.size()))) {
+                std::cerr << "Invalid option: " << flag << ".\n";
+                return false;
+            }
+            globals.max_wait = std::stoi(setting.substr(name.size()));
         } else if (flag == "-p" || flag == "-u" || flag == "-c" || flag == "-P" || flag == "-x") {
             if (i + 1 >= argv.size()) {
                 std::cerr << "Missing argument for option " << flag << ".\n";
@@ -87,6 +103,23 @@ void appendJournal(const std::string& dir, const std::vector<std::string>& argv)
     journal << Json(argv).dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
 }
 
+int state_lock = -1;
+
+// A server that stopped answering: p4 waits for it as long as -vnet.maxwait allows, then
+// fails as p4 does; without that bound it waits until it is killed. The lock is given up
+// first: a dead server does not keep other clients out, it leaves them waiting too.
+int hang(const Globals& globals)
+{
+    ::close(state_lock);
+    if (globals.max_wait <= 0) {
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(globals.max_wait));
+    std::cerr << "Perforce client error:\n\tPartner exited unexpectedly.\n";
+    return 1;
+}
+
 // Returns true when a fault was injected for this command (and has been written).
 bool injectFault(const std::string& dir, const Globals& globals, int& exit_code)
 {
@@ -101,6 +134,14 @@ bool injectFault(const std::string& dir, const Globals& globals, int& exit_code)
         velmora::StandInOutput out(globals.ztag && globals.mj);
         out.error(fault.get<std::string>());
         exit_code = 1;
+        return true;
+    }
+    if (fault.contains("delay_ms")) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault.value("delay_ms", 0)));
+        return false;
+    }
+    if (fault.value("hang", false)) {
+        exit_code = hang(globals);
         return true;
     }
     std::cout << fault.value("stdout", "");
@@ -180,8 +221,8 @@ int main(int argc, char** argv)
         std::cerr << "stand-in p4: STANDIN_P4_STATE is not set.\n";
         return 1;
     }
-    int lock = ::open((fs::path(dir) / "state.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
-    if (lock < 0 || ::flock(lock, LOCK_EX) != 0) {
+    state_lock = ::open((fs::path(dir) / "state.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    if (state_lock < 0 || ::flock(state_lock, LOCK_EX) != 0) {
         std::cerr << "stand-in p4: cannot lock " << dir << ".\n";
         return 1;
     }

@@ -84,6 +84,12 @@ namespace {
         if (description.empty())
             throw StandInError { "Error in change spec.\nMissing required field 'Description'.",
                 kGenericUsage };
+        // p4's own placeholder left as it stands counts as no description.
+        if (description == "<enter description here>\n")
+            throw StandInError {
+                "Error in change specification.\nChange description missing.  You must enter one.",
+                kGenericUsage
+            };
 
         std::string change_field = form.values.count("Change") ? form.values.at("Change") : "";
         if (change_field == "new") {
@@ -119,8 +125,34 @@ namespace {
 
 } // namespace
 
+static void deleteChange(const std::string& number, StandInContext& context)
+{
+    Json* change = isNumber(number) ? context.state.findChange(std::stoi(number)) : nullptr;
+    if (!change)
+        throw StandInError { "Change " + number + " unknown.", kGenericUnknown };
+    const std::string id = std::to_string(change->value("change", 0));
+    if (change->value("status", "") != "pending")
+        throw StandInError { "Change " + id + " is already committed.", 0 };
+    if (size_t open = openedIn(context, id).size(); open > 0)
+        throw StandInError { "Change " + id + " has " + std::to_string(open)
+                + " open file(s) associated with it and can't be deleted.",
+            0 };
+    if (!change->value("shelved", Json::array()).empty())
+        throw StandInError { "Change " + id + " has shelved files associated with it and can't be deleted.",
+            0 };
+    Json& changes = context.state.json()["changes"];
+    changes.erase(static_cast<size_t>(change - &changes[0]));
+    context.out.info("Change " + id + " deleted.");
+}
+
 void runChange(const StandInFlags& flags, StandInContext& context)
 {
+    if (flags.has("-d")) {
+        if (flags.has("-i") || flags.has("-o") || flags.files.size() != 1)
+            throw StandInError { "Missing/wrong number of arguments.", kGenericUsage };
+        deleteChange(flags.files.front(), context);
+        return;
+    }
     if (flags.has("-i") && !flags.has("-o") && flags.files.empty()) {
         changeInput(context);
         return;

@@ -108,7 +108,10 @@ void runCommand(const std::string& name, const std::vector<std::string>& args, S
         requireWorkspace(context);
         runSync(parseFlags(args, {}, { "-f" }), context);
     } else if (name == "change") {
-        runChange(parseFlags(args, {}, { "-o", "-i" }), context);
+        runChange(parseFlags(args, {}, { "-o", "-i", "-d" }), context);
+    } else if (name == "where") {
+        requireWorkspace(context);
+        runWhere(parseFlags(args, {}, {}), context);
     } else if (name == "describe") {
         runDescribe(parseFlags(args, {}, { "-S", "-s" }), context);
     } else if (name == "shelve") {

@@ -41,6 +41,7 @@ void runOpened(const StandInFlags& flags, StandInContext& context);
 void runReopen(const StandInFlags& flags, StandInContext& context);
 void runRevert(const StandInFlags& flags, StandInContext& context);
 void runSync(const StandInFlags& flags, StandInContext& context);
+void runWhere(const StandInFlags& flags, StandInContext& context);
 void runChange(const StandInFlags& flags, StandInContext& context);
 void runDescribe(const StandInFlags& flags, StandInContext& context);
 void runShelve(const StandInFlags& flags, StandInContext& context);

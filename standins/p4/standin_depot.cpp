@@ -181,23 +181,40 @@ void StandInDepot::setHeadRevision(const std::string& depot_path, int rev, const
     setState(s);
 }
 
-void StandInDepot::injectFault(const std::string& command, const std::string& error_text)
+void StandInDepot::setFault(const std::string& command, const nlohmann::json& fault)
 {
     fs::path path = fs::path(dir_) / "faults.json";
     nlohmann::json faults
         = fs::exists(path) ? nlohmann::json::parse(std::ifstream(path)) : nlohmann::json::object();
-    faults[command] = error_text;
-    std::ofstream(path) << faults.dump();
+    faults[command] = fault;
+    // Replaced whole, so that a p4 running meanwhile never reads half a file.
+    const fs::path temp = fs::path(dir_) / "faults.json.tmp";
+    std::ofstream(temp) << faults.dump();
+    fs::rename(temp, path);
+}
+
+void StandInDepot::injectFault(const std::string& command, const std::string& error_text)
+{
+    setFault(command, error_text);
 }
 
 void StandInDepot::injectRawOutput(
     const std::string& command, const std::string& out, const std::string& err, int exit_code)
 {
-    fs::path path = fs::path(dir_) / "faults.json";
-    nlohmann::json faults
-        = fs::exists(path) ? nlohmann::json::parse(std::ifstream(path)) : nlohmann::json::object();
-    faults[command] = { { "stdout", out }, { "stderr", err }, { "exit", exit_code } };
-    std::ofstream(path) << faults.dump();
+    setFault(command, { { "stdout", out }, { "stderr", err }, { "exit", exit_code } });
+}
+
+void StandInDepot::injectHang(const std::string& command) { setFault(command, { { "hang", true } }); }
+
+void StandInDepot::injectDelay(const std::string& command, int milliseconds)
+{
+    setFault(command, { { "delay_ms", milliseconds } });
+}
+
+void StandInDepot::writeLocalFile(const StandInFile& file, const std::string& content) const
+{
+    fs::create_directories(fs::path(file.local_path).parent_path());
+    std::ofstream(file.local_path, std::ios::binary | std::ios::trunc) << content;
 }
 
 void StandInDepot::clearFaults()
@@ -224,7 +241,7 @@ std::vector<std::vector<std::string>> StandInDepot::commands() const
         size_t i = 0;
         while (i < argv.size()) {
             const std::string& arg = argv[i];
-            if (arg == "-ztag" || arg == "-Mj")
+            if (arg == "-ztag" || arg == "-Mj" || (arg.compare(0, 2, "-v") == 0 && arg.size() > 2))
                 ++i;
             else if (arg == "-p" || arg == "-u" || arg == "-c" || arg == "-P" || arg == "-x")
                 i += 2;

@@ -91,7 +91,13 @@ public:
     void injectFault(const std::string& command, const std::string& error_text);
     void injectRawOutput(
         const std::string& command, const std::string& out, const std::string& err, int exit_code);
+    // The command stalls like a dead server (see main.cpp of the stand-in), or answers late.
+    void injectHang(const std::string& command);
+    void injectDelay(const std::string& command, int milliseconds);
     void clearFaults();
+
+    // Writes a workspace file (its local path), creating its directories.
+    void writeLocalFile(const StandInFile& file, const std::string& content) const;
 
     // Every invocation's arguments (program name left out), oldest first.
     std::vector<std::vector<std::string>> journal() const;
@@ -115,6 +121,7 @@ public:
 
 private:
     StandInFile fromState(const nlohmann::json& entry) const;
+    void setFault(const std::string& command, const nlohmann::json& fault);
 
     std::string dir_;
     std::string old_path_;

@@ -63,9 +63,18 @@ namespace {
 
 void runOpened(const StandInFlags& flags, StandInContext& context)
 {
-    if (!flags.files.empty())
-        throw StandInError { "stand-in p4 lists opened files by change only.", kGenericUsage };
     std::string change = flags.has("-c") ? changeArg(flags.value("-c")) : std::string();
+    if (!flags.files.empty()) {
+        // Each argument is one file (no wildcards): its record, or p4's warning.
+        for (const std::string& arg : flags.files) {
+            const Json* file = findOpened(context, arg, change);
+            if (file)
+                context.out.record(openedRecord(*file, context));
+            else
+                context.out.warning(arg + " - file(s) not opened on this client.");
+        }
+        return;
+    }
     bool any = false;
     for (const Json& file : context.state.json()["opened"]) {
         if (!change.empty() && file.value("change", "") != change)
@@ -128,6 +137,23 @@ void runRevert(const StandInFlags& flags, StandInContext& context)
             { "action", action == "add" ? "abandoned" : "reverted" },
         });
         opened.erase(static_cast<size_t>(file - &opened[0]));
+    }
+}
+
+void runWhere(const StandInFlags& flags, StandInContext& context)
+{
+    if (flags.files.empty())
+        throw StandInError { "stand-in p4 maps named files only.", kGenericUsage };
+    for (const std::string& arg : flags.files) {
+        std::string revision;
+        const std::string depot = context.state.depotPathOfArg(arg, revision);
+        const std::string local = context.state.localPathOf(depot);
+        if (local.empty()) {
+            context.out.warning(arg + " - file(s) not in client view.");
+            continue;
+        }
+        context.out.record(Json {
+            { "depotFile", depot }, { "clientFile", context.state.clientPathOf(depot) }, { "path", local } });
     }
 }
 

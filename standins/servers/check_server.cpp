@@ -12,6 +12,8 @@ CheckServer::CheckServer()
     setScript({});
     http().Post("/", [this](const httplib::Request& request, httplib::Response& response) {
         const CheckReplyScript reply = scriptFor(request);
+        if (reply.on_request)
+            reply.on_request();
         if (reply.never_answer) {
             while (sleepUnlessStopping(std::chrono::milliseconds(200))) { }
             return;

@@ -20,6 +20,7 @@ struct CheckReplyScript {
     bool close_early = false; // drop the connection after the pieces
     bool hang_after_pieces = false; // keep the reply open until the server stops
     bool never_answer = false; // hang until the server stops
+    std::function<void()> on_request; // runs on the server's thread before it answers
 };
 
 // The submit-check service: takes the POST at "/" and streams the scripted

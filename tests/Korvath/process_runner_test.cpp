@@ -1,12 +1,17 @@
 #include "process_runner.h"
 
+#include "korvath/interrupt.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 namespace velmora {
 namespace {
@@ -75,6 +80,62 @@ namespace {
     {
         ProcessResult result = ProcessRunner("printf").run({ "%s|", "a b", "$HOME", "`x`", "*", "" });
         EXPECT_EQ(result.out, "a b|$HOME|`x`|*||");
+    }
+
+    // The backstop for a program that never ends: killed at the limit, reported, reaped.
+    TEST(ProcessRunner, KillsAProgramThatOutlastsItsLimit)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            ProcessRunner("sh", std::chrono::milliseconds(300)).run({ "-c", "echo started; exec sleep 30" });
+            FAIL() << "no exception";
+        } catch (const ProcessError& e) {
+            EXPECT_STREQ(e.what(), "sh did not finish within 300 ms and was stopped");
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        // A program that closes its output but lives on is bounded too.
+        EXPECT_THROW(
+            ProcessRunner("sh", std::chrono::milliseconds(300)).run({ "-c", "exec >&- 2>&-; sleep 30" }),
+            ProcessError);
+    }
+
+    TEST(ProcessRunner, ChildGetsNoOtherDescriptorOfTheHost)
+    {
+        int fd = ::open("/dev/null", O_RDONLY); // no close-on-exec, like a library's file
+        ASSERT_GE(fd, 0);
+        const int high = ::dup2(fd, 57);
+        ProcessResult result = ProcessRunner("sh").run({ "-c",
+            "for n in " + std::to_string(fd) + " 57; do [ -e /proc/$$/fd/$n ] && echo $n; done; true" });
+        ::close(fd);
+        ::close(high);
+        EXPECT_EQ(result.out, "");
+    }
+
+    // Once interrupted, a running command ends at once and every later one fails: in a child
+    // process, since there is no way back.
+    TEST(ProcessRunnerDeathTest, InterruptEndsRunningAndLaterCommands)
+    {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        EXPECT_EXIT(
+            {
+                std::thread trigger([] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                    InterruptP4Commands();
+                });
+                const auto start = std::chrono::steady_clock::now();
+                int failures = 0;
+                for (int i = 0; i < 2; ++i) {
+                    try {
+                        ProcessRunner("sleep").run({ "30" });
+                    } catch (const ProcessError& e) {
+                        failures += std::string(e.what()) == "sleep was stopped: the program is ending";
+                    }
+                }
+                trigger.join();
+                const bool prompt = std::chrono::steady_clock::now() - start < std::chrono::seconds(10);
+                std::_Exit(failures == 2 && prompt ? 3 : 4);
+            },
+            ::testing::ExitedWithCode(3), "");
     }
 
     TEST(ProcessRunner, MissingProgramNamesTheDirectoriesSearched)

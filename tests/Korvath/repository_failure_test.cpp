@@ -23,7 +23,8 @@ namespace {
         return text.find(part) != std::string::npos;
     }
 
-    const std::string kGlobals = "p4 -p localhost:1666 -u tester -c tester-ws";
+    const std::string kMaxWait = "-vnet.maxwait=" + std::to_string(kP4NetMaxWaitSeconds);
+    const std::string kGlobals = "p4 -p localhost:1666 -u tester -c tester-ws " + kMaxWait;
 
     TEST_F(RepositoryTest, UnknownChangeNamesTheCommand)
     {
@@ -82,6 +83,28 @@ namespace {
             "No files to shelve."));
     }
 
+    // The stand-in refuses what a server refuses: no description, or p4's placeholder.
+    TEST_F(RepositoryTest, ChangeFormsWithoutARealDescriptionAreRefused)
+    {
+        int change = depot_.addPendingChange("Real text", {});
+        const std::vector<std::pair<std::string, std::string>> rows {
+            { "<enter description here>",
+                "Error in change specification.\nChange description missing.  You must enter one." },
+            { "", "Error in change spec.\nMissing required field 'Description'." },
+        };
+        for (const auto& [text, refusal] : rows) {
+            Changelist changelist = repo_.GetChangelist(change);
+            changelist.SetDescription(text);
+            try {
+                changelist.Save();
+                ADD_FAILURE() << "saved \"" << text << "\"";
+            } catch (const P4Error& e) {
+                EXPECT_EQ(e.message(), refusal);
+            }
+        }
+        EXPECT_EQ(depot_.description(change), "Real text\n");
+    }
+
     TEST_F(RepositoryTest, LoginAndConnectionFailures)
     {
         depot_.setLoggedIn(false);
@@ -93,7 +116,8 @@ namespace {
         EXPECT_EQ(text,
             "Perforce client error:\n\tConnect to server failed; check $P4PORT.\n\tTCP connect to "
             "perforce.example.com:1666 failed."
-            " [p4 -p perforce.example.com:1666 -u tester -c tester-ws -ztag -Mj login -s]");
+            " [p4 -p perforce.example.com:1666 -u tester -c tester-ws "
+                + kMaxWait + " -ztag -Mj login -s]");
         EXPECT_TRUE(contains(failureOf([&] {
             elsewhere.GetOpenedFiles({ "-c", "default" });
         }),
@@ -111,12 +135,14 @@ namespace {
         Repository with_password(depot_.port().c_str(), "tester", "s3cret", "tester-ws");
         with_password.Connect();
         EXPECT_EQ(depot_.journal().back(),
-            (Args { "-p", "localhost:1666", "-u", "tester", "-c", "tester-ws", "-P", "s3cret", "-ztag", "-Mj",
-                "login", "-s" }));
+            (Args { "-p", "localhost:1666", "-u", "tester", "-c", "tester-ws", "-P", "s3cret", maxWait(),
+                "-ztag", "-Mj", "login", "-s" }));
         depot_.injectFault("opened", "Access denied.");
         std::string text = failureOf([&] { with_password.GetOpenedFiles({ "-c", "default" }); });
         EXPECT_FALSE(contains(text, "s3cret")) << text;
-        EXPECT_EQ(text, "Access denied. [" + kGlobals + " -P *** -ztag -Mj opened -c default]");
+        EXPECT_EQ(text,
+            "Access denied. [p4 -p localhost:1666 -u tester -c tester-ws -P *** " + kMaxWait
+                + " -ztag -Mj opened -c default]");
     }
 
     struct FaultRow {

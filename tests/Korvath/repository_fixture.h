@@ -1,5 +1,6 @@
 #pragma once
 
+#include "korvath/p4_limits.h"
 #include "korvath/repository.h"
 #include "standin_depot.h"
 
@@ -18,12 +19,21 @@ protected:
     StandInDepot depot_;
     Repository repo_ { depot_.port().c_str(), depot_.user().c_str(), "", depot_.client().c_str() };
 
-    // The argument vector the layer is expected to pass for a tagged command.
-    Args tagged(const Args& command) const
+    // Every command is bounded by p4's own network wait.
+    static std::string maxWait() { return "-vnet.maxwait=" + std::to_string(kP4NetMaxWaitSeconds); }
+
+    // The argument vector the layer is expected to pass for a command, tagged or as text.
+    static Args plain(const Args& command)
     {
-        Args argv { "-p", "localhost:1666", "-u", "tester", "-c", "tester-ws", "-ztag", "-Mj" };
+        Args argv { "-p", "localhost:1666", "-u", "tester", "-c", "tester-ws", maxWait() };
         argv.insert(argv.end(), command.begin(), command.end());
         return argv;
+    }
+    static Args tagged(const Args& command)
+    {
+        Args argv { "-ztag", "-Mj" };
+        argv.insert(argv.end(), command.begin(), command.end());
+        return plain(argv);
     }
 
     Args lastCommand() const

@@ -14,8 +14,7 @@ namespace {
     TEST_F(RepositoryTest, TokenAndStream)
     {
         EXPECT_EQ(repo_.GetToken(), StandInDepot::kDefaultTicket);
-        EXPECT_EQ(depot_.journal().back(),
-            (Args { "-p", "localhost:1666", "-u", "tester", "-c", "tester-ws", "tickets" }));
+        EXPECT_EQ(depot_.journal().back(), plain({ "tickets" }));
 
         depot_.setTickets({ { "other:1666", "tester", "OTHER" }, { "localhost:1666", "someone", "SOMEONE" },
             { "localhost:1666", "tester", "MINE" } });
@@ -78,13 +77,14 @@ namespace {
     {
         depot_.openInDefault({ depot_.file("a.c", 1) });
         Changelist created = repo_.CreateChangelist();
-        EXPECT_EQ(created.GetDescription(), "<enter description here>");
+        // A real description: a server refuses p4's own placeholder as it refuses none.
+        EXPECT_EQ(created.GetDescription(), "Pending description (created by Tessarine)");
+        EXPECT_EQ(created.GetDescription(), kNewChangeDescription);
         EXPECT_EQ(depot_.changeStatus(created.GetChangeId()), "pending");
-        EXPECT_EQ(depot_.description(created.GetChangeId()), "<enter description here>\n");
+        EXPECT_EQ(depot_.description(created.GetChangeId()), "Pending description (created by Tessarine)\n");
         EXPECT_EQ(depot_.opened("default").size(), 1u);
         EXPECT_TRUE(depot_.opened(std::to_string(created.GetChangeId())).empty());
-        EXPECT_EQ(depot_.journal().back(),
-            (Args { "-p", "localhost:1666", "-u", "tester", "-c", "tester-ws", "change", "-i" }));
+        EXPECT_EQ(depot_.journal().back(), plain({ "change", "-i" }));
         EXPECT_NE(repo_.CreateChangelist().GetChangeId(), created.GetChangeId());
     }
 
@@ -161,19 +161,107 @@ namespace {
         EXPECT_EQ(depot_.opened("default").size(), names.size());
     }
 
-    TEST_F(RepositoryTest, ReopenOfFilesNotOpenedIsAnEmptyResult)
+    struct NotOpenedRow {
+        const char* name;
+        std::vector<std::string> opened; // below the root
+        std::vector<std::string> named;
+        std::vector<std::string> missing; // p4's lines for the files that are not opened
+    };
+
+    // A move must be whole: files that are not opened are found before anything moves.
+    TEST_F(RepositoryTest, ReopenRefusesFilesThatAreNotOpened)
     {
+        const std::string root = depot_.root();
+        const std::vector<NotOpenedRow> rows {
+            { "one of two", { "r1/a.c" }, { "r1/a.c", "r1/b@1.c" },
+                { root + "/r1/b%401.c - file(s) not opened on this client." } },
+            { "none opened", {}, { "r2/a.c", "r2/b.c" },
+                { root + "/r2/a.c - file(s) not opened on this client.",
+                    root + "/r2/b.c - file(s) not opened on this client." } },
+        };
+        for (const NotOpenedRow& row : rows) {
+            SCOPED_TRACE(row.name);
+            std::vector<StandInFile> opened;
+            for (const std::string& name : row.opened)
+                opened.push_back(depot_.file(name, 1));
+            depot_.openInDefault(opened);
+            const size_t in_default = depot_.opened("default").size();
+            const int change = repo_.CreateChangelist().GetChangeId();
+            std::vector<LocalPath> named;
+            for (const std::string& name : row.named)
+                named.emplace_back(root + "/" + name);
+            depot_.clearJournal();
+            try {
+                repo_.ReopenFiles({ "-c", std::to_string(change) }, named);
+                ADD_FAILURE() << "no exception";
+            } catch (const P4FilesNotOpenedError& e) {
+                EXPECT_EQ(e.lines(), row.missing);
+                EXPECT_NE(e.command().find(" opened "), std::string::npos) << e.command();
+            }
+            EXPECT_EQ(depot_.opened("default").size(), in_default) << "nothing may move";
+            EXPECT_EQ(depot_.commands().size(), 1u) << "no reopen after the check";
+        }
+
+        // A depot-path move that finds a file gone says so too.
         int change = depot_.addPendingChange("Target", {});
-        EXPECT_TRUE(repo_
-                        .ReopenFiles({ "-c", std::to_string(change) },
-                            std::vector<LocalPath> { LocalPath(depot_.root() + "/none.c") })
-                        .empty());
+        EXPECT_THROW(repo_.ReopenFiles({ "-c", std::to_string(change) },
+                         std::vector<FileSpec> { FileSpec(DepotPath("//streams/main/gone.c"), 1) }),
+            P4FilesNotOpenedError);
+
         size_t calls = depot_.journal().size();
         EXPECT_TRUE(repo_.ReopenFiles({ "-c", std::to_string(change) }, std::vector<LocalPath> {}).empty());
         EXPECT_TRUE(repo_.RevertFiles({ "-c", std::to_string(change) }, {}).empty());
         EXPECT_TRUE(repo_.SyncFiles({ "-f", "" }, {}).empty());
+        EXPECT_TRUE(repo_.WhereFiles({}).empty());
         EXPECT_EQ(depot_.journal().size(), calls)
             << "an empty file list must not reach p4 (sync would take every file)";
+    }
+
+    TEST_F(RepositoryTest, DeleteChangelistOnlyWhenEmpty)
+    {
+        const int empty = repo_.CreateChangelist().GetChangeId();
+        repo_.DeleteChangelist(empty);
+        EXPECT_EQ(lastCommand(), (Args { "change", "-d", std::to_string(empty) }));
+        EXPECT_FALSE(depot_.hasChange(empty));
+
+        const int with_open
+            = depot_.addPendingChange("Open", { depot_.file("a.c", 1), depot_.file("b.c", 1) });
+        const int with_shelf = depot_.addPendingChange("Shelf", {}, { depot_.file("c.c", 1) });
+        const int submitted = depot_.addPendingChange("Done", {}, { depot_.file("d.c", 1) });
+        repo_.SubmitFiles({ "-e", std::to_string(submitted) }, {});
+        const std::vector<std::pair<int, std::string>> refusals {
+            { with_open,
+                "Change " + std::to_string(with_open)
+                    + " has 2 open file(s) associated with it and can't be deleted." },
+            { with_shelf,
+                "Change " + std::to_string(with_shelf)
+                    + " has shelved files associated with it and can't be deleted." },
+            { submitted, "Change " + std::to_string(submitted) + " is already committed." },
+            { 999, "Change 999 unknown." },
+        };
+        for (const auto& [change, message] : refusals) {
+            try {
+                repo_.DeleteChangelist(change);
+                ADD_FAILURE() << "deleted " << change;
+            } catch (const P4Error& e) {
+                EXPECT_EQ(e.message(), message);
+            }
+        }
+        EXPECT_TRUE(depot_.hasChange(with_open) && depot_.hasChange(with_shelf));
+    }
+
+    TEST_F(RepositoryTest, WhereGivesLocalPathsOfTheWorkspace)
+    {
+        const StandInFile plain = depot_.file("src/a.c", 3);
+        const StandInFile odd = depot_.file("数据/a@b#c.txt", 1);
+        std::vector<FileSpec> located = repo_.WhereFiles({ FileSpec(DepotPath(plain.depot_path), 3),
+            FileSpec(DepotPath("//other/outside.c"), 1), FileSpec(DepotPath(odd.depot_path), 1) });
+        EXPECT_EQ(lastCommand(), (Args { "where", plain.depot_path, "//other/outside.c", odd.depot_path }));
+        ASSERT_EQ(located.size(), 2u) << "a file outside the view has no local path";
+        EXPECT_EQ(located[0],
+            FileSpec(
+                DepotPath(plain.depot_path), ClientPath(plain.client_path), LocalPath(plain.local_path), 3));
+        EXPECT_EQ(located[1].GetLocalPath().GetPath(), depot_.root() + "/数据/a@b#c.txt");
     }
 
     TEST_F(RepositoryTest, ShelveReplaceAndDelete)

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -18,6 +19,19 @@ public:
 private:
     std::string message_;
     std::string command_;
+};
+
+// Files named to be moved into a change are not opened in the workspace. lines() holds p4's
+// own line for each, e.g. "/ws/b.c - file(s) not opened on this client."; the message is
+// those lines, one per line.
+class P4FilesNotOpenedError : public P4Error {
+public:
+    P4FilesNotOpenedError(std::vector<std::string> lines, const std::string& command);
+
+    const std::vector<std::string>& lines() const noexcept;
+
+private:
+    std::vector<std::string> lines_;
 };
 
 } // namespace velmora

@@ -15,6 +15,11 @@ namespace velmora {
 
 class P4Connection;
 
+// The description CreateChangelist gives a new change. A server refuses an empty one and p4's
+// own placeholder "<enter description here>", so the change carries this text until the user
+// writes a real one.
+inline constexpr char kNewChangeDescription[] = "Pending description (created by Tessarine)";
+
 // The Perforce connection of one user and workspace. Every operation runs the `p4` client
 // found on PATH (one process per command, machine-readable output) and throws P4Error when
 // the command does not succeed; an empty result ("file(s) not opened", "up-to-date") is an
@@ -43,11 +48,19 @@ public:
     Changelist GetChangelist(int change_id) const;
     std::vector<FileSpec> GetChangelist(int change_id, bool shelved) const;
     Changelist CreateChangelist() const;
+    // `change -d`: a pending change without open or shelved files.
+    void DeleteChangelist(int change_id) const;
 
+    // Moves opened files into the change named by the options. Every named file must be opened
+    // in the workspace: the local-path form checks that before it moves anything, and both
+    // throw P4FilesNotOpenedError naming the files that are not.
     std::vector<FileSpec> ReopenFiles(
         std::initializer_list<std::string> options, std::vector<LocalPath> files) const;
     std::vector<FileSpec> ReopenFiles(
         std::initializer_list<std::string> options, std::vector<FileSpec> files) const;
+    // `where`: the files with their client and local paths (revisions as given); a file
+    // outside the workspace view is left out.
+    std::vector<FileSpec> WhereFiles(std::vector<FileSpec> files) const;
     std::vector<FileSpec> ShelveFiles(
         std::initializer_list<std::string> options, std::vector<FileSpec> files) const;
     std::vector<FileSpec> RevertFiles(

@@ -6,18 +6,27 @@ namespace velmora::testing {
 
 SignalRecorder::SignalRecorder(P4VSubmitClient* client)
 {
-    connect(client, &P4VSubmitClient::processInfoOutput, this, [this](const QString& line) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_ << line;
-    }, Qt::DirectConnection);
-    connect(client, &P4VSubmitClient::errorMessageOutput, this, [this](const QString& line) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_ << "ERROR:" + line;
-    }, Qt::DirectConnection);
-    connect(client, &P4VSubmitClient::checkResultArrived, this, [this](const CheckResult& result) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        results_ << result;
-    }, Qt::DirectConnection);
+    connect(
+        client, &P4VSubmitClient::processInfoOutput, this,
+        [this](const QString& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_ << line;
+        },
+        Qt::DirectConnection);
+    connect(
+        client, &P4VSubmitClient::errorMessageOutput, this,
+        [this](const QString& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_ << "ERROR:" + line;
+        },
+        Qt::DirectConnection);
+    connect(
+        client, &P4VSubmitClient::checkResultArrived, this,
+        [this](const CheckResult& result) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            results_ << result;
+        },
+        Qt::DirectConnection);
 }
 
 QStringList SignalRecorder::lines() const
@@ -68,13 +77,15 @@ bool waitFor(const std::function<bool()>& condition, int timeout_ms)
 
 bool isFinalState(int state)
 {
-    return state != SubmitState::Submitting && state != SubmitState::PreChecking && state != SubmitState::Idle;
+    return state != SubmitState::Submitting && state != SubmitState::PreChecking
+        && state != SubmitState::Idle;
 }
 
 void ClientFixture::SetUp()
 {
     tags_.replyWithTags({ { "feature", "New feature" }, { "fix", "Bug fix" } });
-    tags_.start(QUrl(build_config::kTagServiceUrl).port(), QUrl(build_config::kTagServiceUrl).host().toStdString());
+    tags_.start(
+        QUrl(build_config::kTagServiceUrl).port(), QUrl(build_config::kTagServiceUrl).host().toStdString());
     reviews_.setUsers({ { "tester", "Test Er", "" }, { "alice", "Alice", "" } });
     reviews_.start(QUrl(build_config::kSwarmUrl).port(), QUrl(build_config::kSwarmUrl).host().toStdString());
     check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
@@ -90,13 +101,13 @@ void ClientFixture::TearDown()
 
 P4VInputInfo ClientFixture::input(const QString& change_id, const QList<QString>& files) const
 {
-    return P4VInputInfo { change_id, QString::fromStdString(depot_.port()), QString::fromStdString(depot_.client()),
-                          QString::fromStdString(depot_.user()), files };
+    return P4VInputInfo { change_id, QString::fromStdString(depot_.port()),
+        QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
 }
 
-P4VSubmitClient& ClientFixture::startClient(const QString& change_id)
+P4VSubmitClient& ClientFixture::startClient(const QString& change_id, const QList<QString>& files)
 {
-    client_ = std::make_unique<P4VSubmitClient>(input(change_id), false);
+    client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
     recorder_ = std::make_unique<SignalRecorder>(client_.get());
     trigger_ = std::make_unique<RunTrigger>(client_.get());
     client_->initialize();

@@ -16,19 +16,16 @@
 #include <QUrl>
 
 #include <functional>
-#include <ostream>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 // Readable test output for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace velmora::testing {
 
@@ -40,7 +37,7 @@ class SignalRecorder : public QObject {
 public:
     explicit SignalRecorder(P4VSubmitClient* client);
 
-    QStringList lines() const;   // progress lines, and error lines marked "ERROR:"
+    QStringList lines() const; // progress lines, and error lines marked "ERROR:"
     QList<CheckResult> results() const;
     void clear();
 
@@ -73,7 +70,7 @@ protected:
 
     P4VInputInfo input(const QString& change_id, const QList<QString>& files = {}) const;
     // Constructs and initialises a client with signals recorded.
-    P4VSubmitClient& startClient(const QString& change_id);
+    P4VSubmitClient& startClient(const QString& change_id, const QList<QString>& files = {});
     // Runs to a final state and returns the lines of the run.
     QStringList run(bool is_pre_check);
     // p4 commands of interest (files moved, shelved, reverted, submitted, synced).
