@@ -227,12 +227,12 @@ namespace {
                 "-C", QString::fromStdString(depot_.client()), "-c", change_id };
         }
 
-        // Waits until the running program has asked the review server about the
-        // change, which is the last step before its event loop.
-        bool waitUntilStarted(QProcess& process, size_t review_requests = 3)
+        // Waits until the running program shows its window, which it does only
+        // once start-up (Perforce, the tag list, the review panel) is done.
+        bool waitUntilStarted(QProcess& process)
         {
             for (int i = 0; i < 400 && process.state() == QProcess::Running; ++i) {
-                if (reviews_.requests().size() >= review_requests)
+                if (display_->hasWindow("Tessarine"))
                     return true;
                 QThread::msleep(25);
             }
