@@ -1,15 +1,36 @@
 // The review panel: review state, reviewers and comments of the change.
 #include "p4v_submit_client_ui/p4v_submit_client_ui.h"
 
+#include "modules/swarm_constants.h"
 #include "modules/swarm_module.h"
 #include "modules/swarm_types.h"
+#include "modules/tag_module.h"
+#include "p4v_submit_client/p4v_submit_client.h"
+#include "p4v_submit_client/submit_state.h"
 #include "p4v_submit_client_ui/handler_guard.h"
 #include "ui_brelling.h"
 
+#include <QCursor>
+#include <QDesktopServices>
 #include <QList>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStandardItem>
 #include <QStandardItemModel>
+#include <QTextDocument>
+#include <QUrl>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+void warn(QWidget* window, const QString& text)
+{
+    QMessageBox::warning(window, "提示", text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+} // namespace
 
 namespace velmora {
 
@@ -35,9 +56,11 @@ void P4VSubmitClientUI::refreshSwarmReviewUI()
 
         for (const std::string& name : review.reviewers)
             appendReviewerRow(swarm_module_->getReviewer(name));
+        // Comments are the reviewers' own text: shown as written, never as
+        // markup the server hands us (one paragraph each, line breaks kept).
         for (const SwarmComment& comment : swarm_module_->getSwarmComments())
-            ui_->swarm_comment_text_->append(QString("[%1]:%2").arg(
-                QString::fromStdString(comment.user), QString::fromStdString(comment.body)));
+            ui_->swarm_comment_text_->append(Qt::convertFromPlainText(QString("[%1]:%2").arg(
+                QString::fromStdString(comment.user), QString::fromStdString(comment.body))));
     });
 }
 
@@ -52,32 +75,82 @@ void P4VSubmitClientUI::appendReviewerRow(const SwarmUserInfo& user)
 
 void P4VSubmitClientUI::openReviewInBrowser()
 {
-    // To come: open the review ("%1/reviews/%2"), or the server's base URL, in the browser.
+    runGuarded(this, [this] {
+        const ReviewInfo review = swarm_module_->getSwarmReviewInfo();
+        const QString base = QString::fromUtf8(kSwarmUrl);
+        const QString target
+            = review.id < 0 ? base : QString("%1/reviews/%2").arg(base, QString::number(review.id));
+        QDesktopServices::openUrl(QUrl(target, QUrl::TolerantMode));
+    });
 }
 
 void P4VSubmitClientUI::onSwarmRefreshButton()
 {
-    // To come: emit updateSwarmInfo(), guarded (the refresh talks to the review server).
+    // The module refreshes and the panel redraws before the emit returns.
+    runGuarded(this, [this] { emit updateSwarmInfo(); });
 }
 
 void P4VSubmitClientUI::addReviewer()
 {
-    // To come: add the typed, known, not yet listed user to the reviewer table.
+    runGuarded(this, [this] {
+        // The search line keeps its text whatever happens.
+        const QString name = ui_->swarm_user_search_lb_->text().trimmed();
+        const std::string user = name.toUtf8().toStdString();
+        if (!swarm_module_->hasReviewer(user)) {
+            warn(this, "添加失败,当前用户不存在.");
+            return;
+        }
+        for (int row = 0; row < reviewer_model_->rowCount(); ++row) {
+            if (reviewer_model_->index(row, 0).data().toString() == name) {
+                warn(this, QString("重复添加用户[%1].").arg(name));
+                return;
+            }
+        }
+        appendReviewerRow(swarm_module_->getReviewer(user));
+    });
 }
 
 void P4VSubmitClientUI::createSwarmReview()
 {
-    // To come: shelve, request the review with the table's reviewers, refresh and redraw.
+    runGuarded(this, [this] {
+        // A run on the worker shelves and reads the shelf itself; refusing
+        // here keeps one shelf owner per run, as the submit buttons do.
+        const int state = logic_client_->getSubmitState();
+        if (state == SubmitState::Submitting) {
+            warn(this, "正在提交ing,请稍后...");
+            return;
+        }
+        if (state == SubmitState::PreChecking) {
+            warn(this, "正在预检测ing,请稍后...");
+            return;
+        }
+
+        logic_client_->shelveFiles();
+        // The text as typed, straight after the tags: unlike the changelist
+        // description, nothing is trimmed or put between them.
+        const QString description = QString("%1%2").arg(
+            tag_module_->getCurrentTagsLiterals(), ui_->description_text_edit_->toPlainText());
+        std::vector<std::string> reviewers;
+        for (int row = 0; row < reviewer_model_->rowCount(); ++row)
+            reviewers.push_back(reviewer_model_->index(row, 0).data().toString().toUtf8().toStdString());
+        swarm_module_->requestSwarmReview(
+            swarm_module_->getPendingId(), description.toUtf8().toStdString(), std::move(reviewers));
+        swarm_module_->refresh();
+        emit updateSwarmInfo();
+    });
 }
 
 void P4VSubmitClientUI::removeSelectedReviewer()
 {
-    // To come: remove the reviewer table's current row.
+    runGuarded(this, [this] {
+        // Without a current index the row is -1, which removes nothing.
+        reviewer_model_->removeRow(ui_->swarm_reviewer_table_view_->currentIndex().row());
+    });
 }
 
 void P4VSubmitClientUI::showReviewerMenu()
 {
-    // To come: run reviewer_menu_ at the cursor.
+    runGuarded(this, [this] { reviewer_menu_->exec(QCursor::pos()); });
 }
 
 } // namespace velmora
