@@ -2,6 +2,7 @@
 #include "p4v_submit_client_ui/p4v_submit_client_ui.h"
 
 #include "p4v_submit_client_ui/check_result_rows.h"
+#include "p4v_submit_client_ui/deferred_rows.h"
 #include "p4v_submit_client_ui/handler_guard.h"
 #include "ui_brelling.h"
 
@@ -45,12 +46,16 @@ QString colorForText(const QString& text)
 
 namespace velmora {
 
+// Every row is a deferred one: its item takes its final height at once, its
+// widget is built when the row first comes into view (deferred_rows.h).
+
 void P4VSubmitClientUI::displayCheckResult(velmora::CheckResult check_result)
 {
     runGuarded(this, [this, &check_result] {
         generateHeaderWidght(!check_result.Passed);
         if (!check_result.Passed)
             generateErrorList(check_result);
+        DeferredRowBuilder::of(ui_->console_text_result_info_).buildVisibleRows();
     });
 }
 
@@ -58,10 +63,11 @@ void P4VSubmitClientUI::generateHeaderWidght(bool failed)
 {
     QListWidget* list = ui_->console_text_result_info_;
     list->clear();
-    auto* item = new QListWidgetItem();
-    item->setSizeHint(check_result_rows::kHeaderSize);
-    list->addItem(item);
-    list->setItemWidget(item, check_result_rows::verdictRow(failed));
+    list->addItem(new DeferredRowItem(
+        check_result_rows::kHeaderSize, [failed] { return check_result_rows::verdictRow(failed); }));
+    // The group rows may follow; a widget in place would make the list lay
+    // itself out again for each of them.
+    DeferredRowBuilder::of(list).buildVisibleRowsSoon();
 }
 
 void P4VSubmitClientUI::generateErrorList(CheckResult check_result)
@@ -69,16 +75,17 @@ void P4VSubmitClientUI::generateErrorList(CheckResult check_result)
     QListWidget* list = ui_->console_text_result_info_;
     for (int i = 0; i < check_result.ErrorGroups.size(); ++i) {
         const CheckerGroup group = check_result.ErrorGroups.at(i);
-        auto* item = new QListWidgetItem();
-        item->setSizeHint(check_result_rows::kGroupSize);
-        list->addItem(item);
-        const check_result_rows::ButtonRow row
-            = check_result_rows::groupRow(group, colorForText(group.CheckerTitle));
-        connect(row.button, &QPushButton::clicked, row.button, [this, check_result, i] {
-            runGuarded(this, [this, &check_result, i] { displayErrorsOfSpecifiedType(check_result, i); });
-        });
-        list->setItemWidget(item, row.widget);
+        const QString colour = colorForText(group.CheckerTitle);
+        list->addItem(new DeferredRowItem(check_result_rows::kGroupSize, [this, check_result, i, colour] {
+            const check_result_rows::ButtonRow row
+                = check_result_rows::groupRow(check_result.ErrorGroups.at(i), colour);
+            connect(row.button, &QPushButton::clicked, row.button, [this, check_result, i] {
+                runGuarded(this, [this, &check_result, i] { displayErrorsOfSpecifiedType(check_result, i); });
+            });
+            return row.widget;
+        }));
     }
+    DeferredRowBuilder::of(list).buildVisibleRows();
 }
 
 void P4VSubmitClientUI::displayErrorsOfSpecifiedType(CheckResult check_result, int group_index)
@@ -90,32 +97,35 @@ void P4VSubmitClientUI::displayErrorsOfSpecifiedType(CheckResult check_result, i
     list->clear();
 
     const QString colour = colorForText(group.CheckerTitle);
-    auto* header_item = new QListWidgetItem();
-    header_item->setSizeHint(check_result_rows::kHeaderSize);
-    list->addItem(header_item);
-    const check_result_rows::ButtonRow header
-        = check_result_rows::detailHeaderRow(group.CheckerTitle, colour);
-    connect(header.button, &QPushButton::clicked, header.button, [check_result, this] {
-        runGuarded(this, [this, &check_result] { displayCheckResult(check_result); });
-    });
-    list->setItemWidget(header_item, header.widget);
+    list->addItem(new DeferredRowItem(
+        check_result_rows::kHeaderSize, [this, check_result, title = group.CheckerTitle, colour] {
+            const check_result_rows::ButtonRow header = check_result_rows::detailHeaderRow(title, colour);
+            connect(header.button, &QPushButton::clicked, header.button, [check_result, this] {
+                runGuarded(this, [this, &check_result] { displayCheckResult(check_result); });
+            });
+            return header.widget;
+        }));
 
-    // The boxes are measured without a parent, so with a text box's own font.
+    // A box measures itself before it has a parent, so with the font of any
+    // new text box; measuring once with such a box gives every row's height
+    // without building the row.
     const QFontMetrics metrics = QTextBrowser().fontMetrics();
+    const int width = list->width() - 2;
     for (int j = 0; j < group.Errs.size(); ++j) {
         const CheckerItem& error = group.Errs.at(j);
-        auto* item = new QListWidgetItem();
-        list->addItem(item);
         const check_result_rows::ErrorBoxHeights heights
-            = check_result_rows::errorBoxHeights(metrics, list->width() - 2, error);
-        const check_result_rows::ButtonRow row = check_result_rows::errorRow(j + 1, error, colour, heights);
-        if (row.button)
-            connect(row.button, &QPushButton::clicked, row.button, [path = error.AssetPath] {
-                QGuiApplication::clipboard()->setText(path, QClipboard::Clipboard);
-            });
-        item->setSizeHint(QSize(30, heights.itemHeight()));
-        list->setItemWidget(item, row.widget);
+            = check_result_rows::errorBoxHeights(metrics, width, error);
+        list->addItem(new DeferredRowItem(QSize(30, heights.itemHeight()), [j, error, colour, heights] {
+            const check_result_rows::ButtonRow row
+                = check_result_rows::errorRow(j + 1, error, colour, heights);
+            if (row.button)
+                connect(row.button, &QPushButton::clicked, row.button, [path = error.AssetPath] {
+                    QGuiApplication::clipboard()->setText(path, QClipboard::Clipboard);
+                });
+            return row.widget;
+        }));
     }
+    DeferredRowBuilder::of(list).buildVisibleRows();
 }
 
 } // namespace velmora

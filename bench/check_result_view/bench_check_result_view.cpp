@@ -15,12 +15,14 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QUrl>
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -96,6 +98,31 @@ void BM_DetailView(benchmark::State& state)
         static_cast<double>(state.range(0) * state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DetailView)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// Scrolling a fresh detail view to its end a page at a time, each page
+// painted: the rows that come into view are built on the way.
+void BM_ScrollDetailView(benchmark::State& state)
+{
+    const CheckResult result = failedResult(1, static_cast<int>(state.range(0)));
+    QScrollBar* bar = resultList()->verticalScrollBar();
+    int pages = 0;
+    std::chrono::steady_clock::duration scrolling {};
+    for (auto _ : state) {
+        state.PauseTiming();
+        g_window->displayErrorsOfSpecifiedType(result, 0);
+        settle();
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        for (; bar->value() < bar->maximum(); ++pages) {
+            bar->setValue(bar->value() + bar->pageStep());
+            settle();
+        }
+        scrolling += std::chrono::steady_clock::now() - start;
+    }
+    state.counters["pages"] = pages / static_cast<double>(state.iterations());
+    state.counters["ms_per_page"] = std::chrono::duration<double, std::milli>(scrolling).count() / pages;
+}
+BENCHMARK(BM_ScrollDetailView)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_Summary(benchmark::State& state)
 {
