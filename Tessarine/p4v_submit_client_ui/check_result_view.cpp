@@ -47,7 +47,8 @@ QString colorForText(const QString& text)
 namespace velmora {
 
 // Every row is a deferred one: its item takes its final height at once, its
-// widget is built when the row first comes into view (deferred_rows.h).
+// widget is built when the row comes into view and let go again once it is
+// far from it (deferred_rows.h).
 
 void P4VSubmitClientUI::displayCheckResult(velmora::CheckResult check_result)
 {

@@ -26,14 +26,17 @@ DeferredRowBuilder& DeferredRowBuilder::of(QListWidget* list)
 DeferredRowBuilder::DeferredRowBuilder(QListWidget* list)
     : QObject(list)
     , list_(list)
+    , viewport_(list->viewport())
 {
     connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { buildVisibleRows(); });
-    list->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
 }
 
 bool DeferredRowBuilder::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == list_->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    // Tested without touching the list: the viewport also reports to here
+    // while the list is being destroyed.
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) && watched == viewport_)
         buildVisibleRows();
     return false;
 }

@@ -64,6 +64,7 @@ private:
     void releaseRowsOutside(int top, int bottom);
 
     QListWidget* list_;
+    QWidget* viewport_;
     // Rows this builder gave a widget; cleared rows turn invalid by themselves.
     std::vector<QPersistentModelIndex> built_;
     bool building_ = false;
