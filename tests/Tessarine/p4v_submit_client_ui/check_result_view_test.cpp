@@ -368,11 +368,11 @@ namespace {
 
     TEST_F(CheckResultViewTest, AFailedPreCheckFromTheServerOpensGroupByGroup)
     {
-        check_.setScript({ 200, "application/octet-stream",
-            { standin::CheckServer::frame(standin::CheckServer::checkResult(false,
-                { { "NamingChecker", { { "//streams/main/a.c", "bad name" } } },
-                    { "TextureChecker",
-                        { { "//streams/main/t.png", "too big" }, { "", "budget" } } } })) } });
+        standin::CheckReplyScript failed;
+        failed.pieces = { standin::CheckServer::frame(standin::CheckServer::checkResult(false,
+            { { "NamingChecker", { { "//streams/main/a.c", "bad name" } } },
+                { "TextureChecker", { { "//streams/main/t.png", "too big" }, { "", "budget" } } } })) };
+        check_.setScript(failed);
         QTest::mouseClick(widget<QAbstractButton>("pre_submit_btn_"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(list_->count(), 3, kWaitMs);
         EXPECT_EQ(groupTitles(), (QStringList { "NamingChecker", "TextureChecker" }));

@@ -171,9 +171,10 @@ namespace {
     {
         open("[feature] 预检测后提交");
         ASSERT_NO_FATAL_FAILURE(reach(SubmitState::PreCheckPassed));
-        check_.setScript({ 200, "application/octet-stream",
-            { CheckServer::frame(CheckServer::serverInfo("Checking 1 file")),
-                CheckServer::frame(CheckServer::checkResult(true)) } });
+        standin::CheckReplyScript passed;
+        passed.pieces = { CheckServer::frame(CheckServer::serverInfo("Checking 1 file")),
+            CheckServer::frame(CheckServer::checkResult(true)) };
+        check_.setScript(passed);
         passReview(true);
         press(kSubmit);
         ASSERT_EQ(spy_->size(), 1);
