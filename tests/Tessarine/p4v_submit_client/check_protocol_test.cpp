@@ -149,18 +149,6 @@ namespace {
         }
     }
 
-    TEST(FrameReader, EverySplitPointGivesTheSameFrames)
-    {
-        const QByteArray stream = frame(R"({"IdentificationStr":"ServerInfo"})") + frame("") + frame("end");
-        for (int split = 0; split <= stream.size(); ++split) {
-            Reader reader;
-            reader.feed(stream.left(split));
-            reader.feed(stream.mid(split));
-            EXPECT_EQ(reader.frames.size(), 3) << "split at " << split;
-            EXPECT_EQ(reader.frames.last(), "end") << "split at " << split;
-        }
-    }
-
     TEST(FrameReader, HandlerFailuresAndGrowthAndBadOffsets)
     {
         // A throwing handler leaves its frame consumed; the next call goes on behind it.

@@ -14,16 +14,15 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-// Readable test output for Qt strings.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace velmora::testing {
@@ -31,16 +30,14 @@ namespace velmora::testing {
 using Commands = std::vector<std::vector<std::string>>;
 
 // Polls an observable condition; the deadline is only an upper bound.
-inline bool waitFor(const std::function<bool()>& condition, int timeout_ms = 20000)
+inline bool waitFor(const std::function<bool()>& condition)
 {
-    const QDeadlineTimer deadline(timeout_ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const QDeadlineTimer deadline(20000);
+    while (!condition() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
         QThread::msleep(2);
     }
-    return true;
+    return condition();
 }
 
 class ClientFixture : public ::testing::Test {
@@ -50,16 +47,11 @@ protected:
         tags_.replyWithTags({ { "feature", "New feature" }, { "fix", "Bug fix" } });
         const QUrl tag_url(build_config::kTagServiceUrl), swarm_url(build_config::kSwarmUrl);
         tags_.start(tag_url.port(), tag_url.host().toStdString());
-        reviews_.setUsers({ { "tester", "Test Er", "" } });
         reviews_.start(swarm_url.port(), swarm_url.host().toStdString());
         check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
     }
 
-    void TearDown() override
-    {
-        client_.reset();
-        check_.stop();
-    }
+    void TearDown() override { client_.reset(); }
 
     P4VInputInfo input(const QString& change_id, const QList<QString>& files = {}) const
     {
@@ -67,61 +59,49 @@ protected:
             QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
     }
 
-    // What the window would see, recorded on the emitting thread under a lock
-    // the thread sanitizer can see; error lines are marked "ERROR:".
-    void record(P4VSubmitClient& client)
+    // What the window would see, in order, recorded on the emitting thread under a lock the
+    // thread sanitizer sees: progress lines as they are, errors as "ERROR:<line>", results
+    // as "RESULT:pass" or "RESULT:fail <groups>".
+    void startClient(const QString& change_id, const QList<QString>& files = {})
     {
+        client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
         const auto add = [this](const QString& line) {
             std::lock_guard<std::mutex> lock(mutex_);
             lines_ << line;
         };
-        QObject::connect(&client, &P4VSubmitClient::processInfoOutput, &context_, add, Qt::DirectConnection);
         QObject::connect(
-            &client, &P4VSubmitClient::errorMessageOutput, &context_,
+            client_.get(), &P4VSubmitClient::processInfoOutput, &context_, add, Qt::DirectConnection);
+        QObject::connect(
+            client_.get(), &P4VSubmitClient::errorMessageOutput, &context_,
             [add](const QString& line) { add("ERROR:" + line); }, Qt::DirectConnection);
         QObject::connect(
-            &client, &P4VSubmitClient::checkResultArrived, &context_,
-            [this](const CheckResult& result) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                results_ << result;
+            client_.get(), &P4VSubmitClient::checkResultArrived, &context_,
+            [add](const CheckResult& r) {
+                add(r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
             },
             Qt::DirectConnection);
+        client_->initialize();
     }
 
-    QStringList lines() const
+    QStringList lines()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         return lines_;
     }
 
-    QList<CheckResult> results() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return results_;
-    }
-
-    P4VSubmitClient& startClient(const QString& change_id, const QList<QString>& files = {})
-    {
-        client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
-        record(*client_);
-        client_->initialize();
-        return *client_;
-    }
-
-    // As the window starts a run: claim it, then a queued call on the worker.
     void clear()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         lines_.clear();
-        results_.clear();
     }
 
+    // As the window starts a run: claim it, then a queued call on the worker.
     bool start(bool is_pre_check)
     {
         clear();
-        if (!client_->claimRun(is_pre_check))
-            return false;
         P4VSubmitClient* client = client_.get();
+        if (!client->claimRun(is_pre_check))
+            return false;
         QMetaObject::invokeMethod(client, [client, is_pre_check] { client->submit(is_pre_check); });
         return true;
     }
@@ -140,13 +120,19 @@ protected:
         return lines();
     }
 
+    bool ran(const std::vector<std::string>& command) const
+    {
+        const Commands commands = depot_.commands();
+        return std::find(commands.begin(), commands.end(), command) != commands.end();
+    }
+
     // The p4 commands that move, shelve, revert, submit or sync files.
     Commands fileCommands() const
     {
-        static const std::set<std::string> wanted { "reopen", "shelve", "revert", "submit", "sync" };
         Commands commands;
         for (const auto& command : depot_.commands())
-            if (wanted.count(command.front()))
+            if (QStringList({ "reopen", "shelve", "revert", "submit", "sync" })
+                    .contains(command.front().c_str()))
                 commands.push_back(command);
         return commands;
     }
@@ -175,9 +161,8 @@ protected:
 
 private:
     QObject context_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     QStringList lines_;
-    QList<CheckResult> results_;
 };
 
 } // namespace velmora::testing

@@ -10,12 +10,6 @@ namespace {
 
     using ClientSettleTest = ClientFixture;
 
-    bool ran(const StandInDepot& depot, const std::vector<std::string>& command)
-    {
-        const Commands commands = depot.commands();
-        return std::find(commands.begin(), commands.end(), command) != commands.end();
-    }
-
     // A file list or the default changelist (in any case) goes into a new change, whose
     // editor starts empty; the window's shelve shelves it once.
     TEST_F(ClientSettleTest, FileListAndDefaultGoIntoANewChange)
@@ -35,9 +29,9 @@ namespace {
             std::string escaped = b.local_path; // p4 takes @ # % * in file arguments as %40 %23 %25 %2A
             escaped.replace(escaped.find('@'), 1, "%40");
             if (typed.isEmpty())
-                EXPECT_TRUE(ran(depot_, { "reopen", "-c", number, a.local_path, escaped }));
+                EXPECT_TRUE(ran({ "reopen", "-c", number, a.local_path, escaped }));
             else
-                EXPECT_TRUE(ran(depot_, { "opened", "-c", typed.toStdString() }));
+                EXPECT_TRUE(ran({ "opened", "-c", typed.toStdString() }));
             EXPECT_EQ(depot_.opened(number).size(), 2u);
             EXPECT_TRUE(depot_.opened("default").empty());
             QString reason;
