@@ -80,7 +80,20 @@ protected:
                 add(r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
             },
             Qt::DirectConnection);
+        // The window's queued signal, connected before the worker starts so that the thread
+        // sanitizer sees the slot object made before the worker reads it.
+        for (const bool pre_check : { false, true }) {
+            P4VSubmitClient* client = client_.get();
+            QObject::connect(&triggers_[pre_check], &QObject::objectNameChanged, client,
+                [client, pre_check] { client->submit(pre_check); });
+        }
         client_->initialize();
+    }
+
+    // Asks the worker for a run, unclaimed.
+    void submitClicked(bool is_pre_check)
+    {
+        triggers_[is_pre_check].setObjectName(QString::number(++clicks_));
     }
 
     QStringList lines()
@@ -99,10 +112,9 @@ protected:
     bool start(bool is_pre_check)
     {
         clear();
-        P4VSubmitClient* client = client_.get();
-        if (!client->claimRun(is_pre_check))
+        if (!client_->claimRun(is_pre_check))
             return false;
-        QMetaObject::invokeMethod(client, [client, is_pre_check] { client->submit(is_pre_check); });
+        submitClicked(is_pre_check);
         return true;
     }
 
@@ -161,6 +173,8 @@ protected:
 
 private:
     QObject context_;
+    QObject triggers_[2];
+    int clicks_ = 0;
     std::mutex mutex_;
     QStringList lines_;
 };

@@ -258,8 +258,7 @@ namespace {
         replyWith({ kPass });
         ASSERT_TRUE(start(true));
         // As if something bypassed the claim: queued behind the first, it finds the reply open.
-        P4VSubmitClient* client = client_.get();
-        QMetaObject::invokeMethod(client, [client] { client->submit(true); });
+        submitClicked(true);
         ASSERT_TRUE(waitFor([this] { return finished(); }));
         EXPECT_EQ(check_.requests().size(), 1u);
         EXPECT_TRUE(lines().contains(red("A check is already running; the new request is ignored.</font>")));
