@@ -17,18 +17,15 @@ namespace {
 
     std::string number(int value) { return std::to_string(value); }
 
-P4VSubmitClient::WindowFactory& windowFactory()
-{
-    static P4VSubmitClient::WindowFactory factory;
-    return factory;
-}
+    P4VSubmitClient::WindowFactory& windowFactory()
+    {
+        static P4VSubmitClient::WindowFactory factory;
+        return factory;
+    }
 
 } // namespace
 
-void P4VSubmitClient::setWindowFactory(WindowFactory factory)
-{
-    windowFactory() = std::move(factory);
-}
+void P4VSubmitClient::setWindowFactory(WindowFactory factory) { windowFactory() = std::move(factory); }
 
 P4VSubmitClient::P4VSubmitClient(const P4VInputInfo& info, bool show_ui)
     : QObject(nullptr)
@@ -45,8 +42,8 @@ P4VSubmitClient::P4VSubmitClient(const P4VInputInfo& info, bool show_ui)
         stream_path_ = QString::fromStdString(repository_->GetStream());
         if (info.change_id.isEmpty())
             settleFromFiles(info);
-        else if (!settleFromChangeId(info.change_id))
-            return;
+        else
+            settleFromChangeId(info.change_id);
     } catch (...) {
         delete repository_;
         repository_ = nullptr;
@@ -96,7 +93,7 @@ void P4VSubmitClient::deleteCreatedChange(int change_id) const
     }
 }
 
-bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
+void P4VSubmitClient::settleFromChangeId(const QString& change_id)
 {
     const std::vector<FileSpec> opened
         = repository_->GetOpenedFiles({ "-c", change_id.toUtf8().toStdString() });
@@ -119,7 +116,7 @@ bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
         files_state_ = FilesState::OpenedOnly;
         has_shelved_ = false;
         shelved_files_.clear();
-        return true;
+        return;
     }
 
     const int id = change_id.toInt(nullptr, 10);
@@ -139,7 +136,6 @@ bool P4VSubmitClient::settleFromChangeId(const QString& change_id)
         shelved_files_ = std::move(shelved);
         files_state_ = opened.empty() ? FilesState::ShelvedOnly : FilesState::OpenedAndShelved;
     }
-    return true;
 }
 
 P4VSubmitClient::~P4VSubmitClient()

@@ -75,7 +75,7 @@ signals:
 
 private:
     void settleFromFiles(const P4VInputInfo& info);
-    bool settleFromChangeId(const QString& change_id);
+    void settleFromChangeId(const QString& change_id);
     void deleteCreatedChange(int change_id) const;
     // Shelves the changelist unless it has a shelf; true when it shelved now.
     bool shelveUnlessShelved();

@@ -125,7 +125,8 @@ void P4VSubmitClient::handleCheckReply(QNetworkAccessManager* manager, QNetworkR
         if (reply_faulted_) {
             // The fault has been reported; a broken stream never passes.
             onFailed();
-        } else if (reply->error() != QNetworkReply::NoError || hasErrorStatus(reply)) {
+        } else if (reply->error() != QNetworkReply::NoError) {
+            // Qt reports every status from 400 up as an error of the reply.
             emit processInfoOutput(QString("[HttpError]%1").arg(reply->errorString()));
             onFailed();
         } else {

@@ -1,9 +1,6 @@
 // Decoding a large result frame, and cutting a long reply delivered in pieces.
 #include "p4v_submit_client/check_message.h"
 #include "p4v_submit_client/frame_reader.h"
-#ifdef TESSARINE_BENCH_LITERAL_DECODER
-#include "literal_decoder.h"
-#endif
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,9 +30,10 @@ const QByteArray& resultFrame()
             QJsonArray errs;
             for (int i = 0; i < kErrorCount / kGroupCount; ++i) {
                 QJsonObject err;
-                err.insert("AssetPath", QStringLiteral("//depot/Game/Content/Env/Rock_%1/T_Rock_%2_D.png")
-                                            .arg(g, 2, 10, QLatin1Char('0'))
-                                            .arg(i, 5, 10, QLatin1Char('0')));
+                err.insert("AssetPath",
+                    QStringLiteral("//depot/Game/Content/Env/Rock_%1/T_Rock_%2_D.png")
+                        .arg(g, 2, 10, QLatin1Char('0'))
+                        .arg(i, 5, 10, QLatin1Char('0')));
                 err.insert("Message", QString::fromUtf8("贴图尺寸 %1x%1 不是 2 的幂").arg(1000 + i % 24));
                 errs.append(err);
             }
@@ -82,19 +80,6 @@ void BM_DecodeResultFrame(benchmark::State& state)
 }
 BENCHMARK(BM_DecodeResultFrame)->Unit(benchmark::kMillisecond);
 
-#ifdef TESSARINE_BENCH_LITERAL_DECODER
-void BM_DecodeResultFrameReparsing(benchmark::State& state)
-{
-    const QByteArray& frame = resultFrame();
-    for (auto _ : state) {
-        CheckMessage message = check_test::literalDecodeMessage(frame);
-        benchmark::DoNotOptimize(message);
-    }
-    state.SetBytesProcessed(state.iterations() * frame.size());
-}
-BENCHMARK(BM_DecodeResultFrameReparsing)->Unit(benchmark::kMillisecond);
-#endif
-
 // Progress frames of 100 to 200 bytes each, filling `megabytes`.
 const QByteArray& progressReply(qint64 megabytes)
 {
@@ -103,11 +88,12 @@ const QByteArray& progressReply(qint64 megabytes)
     if (bytes.isEmpty()) {
         bytes.reserve(megabytes * kMegabyte + 256);
         for (int i = 0; bytes.size() < megabytes * kMegabyte; ++i) {
-            const QByteArray message = QStringLiteral(R"({"IdentificationStr":"ServerInfo","RetCode":0,"Message":"%1"})")
-                                           .arg(QString::fromUtf8("[TextureChecker] 检查 //depot/Game/T_%1.png ")
-                                                    .arg(i)
-                                                    .leftJustified(40 + i % 60, QLatin1Char('.')))
-                                           .toUtf8();
+            const QByteArray message
+                = QStringLiteral(R"({"IdentificationStr":"ServerInfo","RetCode":0,"Message":"%1"})")
+                      .arg(QString::fromUtf8("[TextureChecker] 检查 //depot/Game/T_%1.png ")
+                               .arg(i)
+                               .leftJustified(40 + i % 60, QLatin1Char('.')))
+                      .toUtf8();
             char length[4];
             qToLittleEndian<qint32>(qint32(message.size()), length);
             bytes.append(length, 4);
@@ -127,7 +113,8 @@ void BM_CutReplyInPieces(benchmark::State& state)
     const FrameHandler handler = [&](QByteArrayView frame) {
         ++frames;
         if (decode) {
-            CheckMessage message = CheckMessage::Deserialize(QByteArray::fromRawData(frame.data(), frame.size()));
+            CheckMessage message
+                = CheckMessage::Deserialize(QByteArray::fromRawData(frame.data(), frame.size()));
             benchmark::DoNotOptimize(message);
         } else {
             benchmark::DoNotOptimize(frame.data());
@@ -148,8 +135,8 @@ void BM_CutReplyInPieces(benchmark::State& state)
     state.counters["frames"] = double(frames);
 }
 BENCHMARK(BM_CutReplyInPieces)
-    ->ArgsProduct({{1, 4096, 65536}, {0, 1}, {12, 50}})
-    ->ArgNames({"piece", "decode", "MB"})
+    ->ArgsProduct({ { 1, 4096, 65536 }, { 0, 1 }, { 12, 50 } })
+    ->ArgNames({ "piece", "decode", "MB" })
     ->Unit(benchmark::kMillisecond);
 
 // The floor under 1-byte pieces: appending alone, without cutting.
@@ -188,25 +175,24 @@ public:
     {
         ConsoleReporter::Finalize();
         printRatio("decode / parse", "BM_DecodeResultFrame", "BM_ParseOnly");
-        printRatio("re-parsing decode / parse", "BM_DecodeResultFrameReparsing", "BM_ParseOnly");
         const std::string cut = "BM_CutReplyInPieces/piece:";
-        for (const std::string decode : {"0", "1"}) {
+        for (const std::string decode : { "0", "1" }) {
             const std::string tail = "/decode:" + decode + "/MB:50";
-            for (const std::string piece : {"1", "4096"}) {
+            for (const std::string piece : { "1", "4096" }) {
                 printRatio("per byte, piece " + piece + " / 65536, decode " + decode, cut + piece + tail,
-                           cut + "65536" + tail);
+                    cut + "65536" + tail);
             }
-            for (const std::string piece : {"1", "4096", "65536"}) {
+            for (const std::string piece : { "1", "4096", "65536" }) {
                 // Linear in size: 50 MB should take 50/12 times as long as 12 MB.
-                printRatio("50 MB / 12 MB scaled (1 = linear), piece " + piece + ", decode " + decode, cut + piece + tail,
-                           cut + piece + "/decode:" + decode + "/MB:12", 12.0 / 50.0);
+                printRatio("50 MB / 12 MB scaled (1 = linear), piece " + piece + ", decode " + decode,
+                    cut + piece + tail, cut + piece + "/decode:" + decode + "/MB:12", 12.0 / 50.0);
             }
         }
     }
 
 private:
     void printRatio(const std::string& label, const std::string& numerator, const std::string& denominator,
-                    double scale = 1.0)
+        double scale = 1.0)
     {
         const auto n = seconds_per_iteration_.find(numerator);
         const auto d = seconds_per_iteration_.find(denominator);

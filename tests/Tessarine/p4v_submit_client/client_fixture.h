@@ -1,8 +1,7 @@
 #pragma once
 
 // The client against real stand-ins: the stand-in p4 depot, and the tag,
-// review and check services on the loopback addresses compiled into the test
-// build.
+// review and check services on the loopback addresses of the test build.
 #include "build_config.h"
 #include "check_server.h"
 #include "p4v_submit_client/p4v_submit_client.h"
@@ -15,77 +14,169 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-// Readable test output for Qt strings.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace velmora::testing {
 
-// What the window would see: the client's three signals in emission order.
-// Recorded directly on the emitting thread under a lock the thread sanitizer
-// can see (Qt's own queues are invisible to it).
-class SignalRecorder : public QObject {
-    Q_OBJECT
-public:
-    explicit SignalRecorder(P4VSubmitClient* client);
+using Commands = std::vector<std::vector<std::string>>;
 
-    QStringList lines() const; // progress lines, and error lines marked "ERROR:"
-    QList<CheckResult> results() const;
-    void clear();
-
-private:
-    mutable std::mutex mutex_;
-    QStringList lines_;
-    QList<CheckResult> results_;
-};
-
-// Starts a run the way the window does: claim it, then the queued signal.
-class RunTrigger : public QObject {
-    Q_OBJECT
-public:
-    explicit RunTrigger(P4VSubmitClient* client);
-    bool start(bool is_pre_check);
-signals:
-    void submitClicked(bool is_pre_check);
-
-private:
-    P4VSubmitClient* client_;
-};
-
-bool waitFor(const std::function<bool()>& condition, int timeout_ms = 20000);
-bool isFinalState(int state);
+// Polls an observable condition; the deadline is only an upper bound.
+inline bool waitFor(const std::function<bool()>& condition)
+{
+    const QDeadlineTimer deadline(20000);
+    while (!condition() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+    return condition();
+}
 
 class ClientFixture : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override
+    {
+        tags_.replyWithTags({ { "feature", "New feature" }, { "fix", "Bug fix" } });
+        const QUrl tag_url(build_config::kTagServiceUrl), swarm_url(build_config::kSwarmUrl);
+        tags_.start(tag_url.port(), tag_url.host().toStdString());
+        reviews_.start(swarm_url.port(), swarm_url.host().toStdString());
+        check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
+    }
 
-    P4VInputInfo input(const QString& change_id, const QList<QString>& files = {}) const;
-    // Constructs and initialises a client with signals recorded.
-    P4VSubmitClient& startClient(const QString& change_id, const QList<QString>& files = {});
-    // Runs to a final state and returns the lines of the run.
-    QStringList run(bool is_pre_check);
-    // p4 commands of interest (files moved, shelved, reverted, submitted, synced).
-    std::vector<std::vector<std::string>> fileCommands() const;
+    void TearDown() override { client_.reset(); }
 
-    static std::string frames(const std::vector<std::string>& messages);
-    void replyWith(const std::vector<std::string>& messages, std::vector<size_t> piece_sizes = {});
+    P4VInputInfo input(const QString& change_id, const QList<QString>& files = {}) const
+    {
+        return P4VInputInfo { change_id, QString::fromStdString(depot_.port()),
+            QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
+    }
+
+    // What the window would see, in order, recorded on the emitting thread under a lock the
+    // thread sanitizer sees: progress lines as they are, errors as "ERROR:<line>", results
+    // as "RESULT:pass" or "RESULT:fail <groups>".
+    void startClient(const QString& change_id, const QList<QString>& files = {})
+    {
+        client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
+        const auto add = [this](const QString& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_ << line;
+        };
+        QObject::connect(
+            client_.get(), &P4VSubmitClient::processInfoOutput, &context_, add, Qt::DirectConnection);
+        QObject::connect(
+            client_.get(), &P4VSubmitClient::errorMessageOutput, &context_,
+            [add](const QString& line) { add("ERROR:" + line); }, Qt::DirectConnection);
+        QObject::connect(
+            client_.get(), &P4VSubmitClient::checkResultArrived, &context_,
+            [add](const CheckResult& r) {
+                add(r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
+            },
+            Qt::DirectConnection);
+        // The window's queued signal, connected before the worker starts so that the thread
+        // sanitizer sees the slot object made before the worker reads it.
+        for (const bool pre_check : { false, true }) {
+            P4VSubmitClient* client = client_.get();
+            QObject::connect(&triggers_[pre_check], &QObject::objectNameChanged, client,
+                [client, pre_check] { client->submit(pre_check); });
+        }
+        client_->initialize();
+    }
+
+    // Asks the worker for a run, unclaimed.
+    void submitClicked(bool is_pre_check)
+    {
+        triggers_[is_pre_check].setObjectName(QString::number(++clicks_));
+    }
+
+    QStringList lines()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+
+    void clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.clear();
+    }
+
+    // As the window starts a run: claim it, then a queued call on the worker.
+    bool start(bool is_pre_check)
+    {
+        clear();
+        if (!client_->claimRun(is_pre_check))
+            return false;
+        submitClicked(is_pre_check);
+        return true;
+    }
+
+    bool finished() const
+    {
+        const int state = client_->getSubmitState();
+        return state != SubmitState::Submitting && state != SubmitState::PreChecking;
+    }
+
+    // Runs to a final state and returns the run's lines.
+    QStringList run(bool is_pre_check)
+    {
+        EXPECT_TRUE(start(is_pre_check)) << "refused in state " << client_->getSubmitState();
+        EXPECT_TRUE(waitFor([this] { return finished(); })) << "stuck in " << client_->getSubmitState();
+        return lines();
+    }
+
+    bool ran(const std::vector<std::string>& command) const
+    {
+        const Commands commands = depot_.commands();
+        return std::find(commands.begin(), commands.end(), command) != commands.end();
+    }
+
+    // The p4 commands that move, shelve, revert, submit or sync files.
+    Commands fileCommands() const
+    {
+        Commands commands;
+        for (const auto& command : depot_.commands())
+            if (QStringList({ "reopen", "shelve", "revert", "submit", "sync" })
+                    .contains(command.front().c_str()))
+                commands.push_back(command);
+        return commands;
+    }
+
+    static std::string frames(const std::vector<std::string>& messages)
+    {
+        std::string stream;
+        for (const std::string& message : messages)
+            stream += standin::CheckServer::frame(message);
+        return stream;
+    }
+
+    void replyWith(const std::vector<std::string>& messages, const std::vector<size_t>& pieces = {},
+        const std::string& trailer = {})
+    {
+        standin::CheckReplyScript script;
+        script.pieces = standin::CheckServer::split(frames(messages) + trailer, pieces);
+        check_.setScript(script);
+    }
 
     StandInDepot depot_;
     standin::TagServer tags_;
     standin::ReviewServer reviews_ { build_config::kSwarmUser, build_config::kSwarmToken };
     standin::CheckServer check_;
     std::unique_ptr<P4VSubmitClient> client_;
-    std::unique_ptr<SignalRecorder> recorder_;
-    std::unique_ptr<RunTrigger> trigger_;
+
+private:
+    QObject context_;
+    QObject triggers_[2];
+    int clicks_ = 0;
+    std::mutex mutex_;
+    QStringList lines_;
 };
 
 } // namespace velmora::testing

@@ -1,0 +1,175 @@
+// The check protocol without transport: the request body, the frame cutter and
+// the frame decoders.
+#include "build_config.h"
+#include "p4v_submit_client/check_message.h"
+#include "p4v_submit_client/check_request.h"
+#include "p4v_submit_client/frame_reader.h"
+
+#include <QStringList>
+#include <QtEndian>
+
+#include <climits>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+    // A decoded value on one line, so that a row states a whole frame:
+    // kind|RetCode|Message|pass or fail[title{path=message,...},...]
+    std::string text(const CheckResult& result)
+    {
+        QStringList groups;
+        for (const CheckerGroup& group : result.ErrorGroups) {
+            QStringList errs;
+            for (const CheckerItem& item : group.Errs)
+                errs << item.AssetPath + "=" + item.Message;
+            groups << group.CheckerTitle + "{" + errs.join(',') + "}";
+        }
+        return ((result.Passed ? "pass[" : "fail[") + groups.join(',') + "]").toStdString();
+    }
+
+    std::string text(const CheckMessage& m)
+    {
+        return (m.IdentificationStr + "|" + QString::number(m.RetCode) + "|" + m.Message + "|").toStdString()
+            + text(m.Cr);
+    }
+
+    TEST(CheckMessage, BadInputLeavesDefaultsAndNeverThrows)
+    {
+        const char* const kNone = "|0||fail[]";
+        const std::pair<QByteArray, std::string> rows[] = {
+            { "", kNone },
+            { "{", kNone },
+            { "hello, world", kNone },
+            { R"([{"IdentificationStr":"ServerInfo"}])", kNone },
+            { R"({"RetCode":7})", "|7||fail[]" },
+            { R"({"RetCode":-7.0})", "|-7||fail[]" },
+            { R"({"RetCode":7.5})", kNone },
+            { R"({"RetCode":2147483647})", "|2147483647||fail[]" },
+            { R"({"RetCode":2147483648})", kNone },
+            { R"({"RetCode":"7"})", kNone },
+            { R"({"IdentificationStr":"serverinfo","Message":"检查中"})", "serverinfo|0|检查中|fail[]" },
+            { R"({"identificationStr":"ServerInfo","Message":5})", kNone },
+            { R"({"Cr":{"Passed":true}})", "|0||pass[]" },
+            { R"({"Cr":{"Passed":"true"}})", kNone },
+            { R"({"Cr":{"Passed":1}})", kNone },
+            { R"({"Cr":{"passed":true}})", kNone },
+            { R"({"Cr":[{"Passed":true}]})", kNone },
+            { R"({"Cr":null})", kNone },
+            { R"({"Cr":{"Passed":true,"ErrorGroups":{"CheckerTitle":"A"}}})", "|0||pass[]" },
+            { R"({"Cr":{"ErrorGroups":[1,{"CheckerTitle":"A"}]}})", "|0||fail[{},A{}]" },
+            { R"({"Cr":{"ErrorGroups":[{"Errs":[null,{"AssetPath":"//a","Message":7},{"Message":"m"}]}]}})",
+                "|0||fail[{=,//a=,=m}]" },
+            { R"({"IdentificationStr":"CheckResultInfo","RetCode":3,"Message":"done","Extra":1,"Cr":{
+                "ErrorGroups":[{"Errs":[{"AssetPath":"//资源/a.png","Message":"尺寸"}],"CheckerTitle":"贴图"},
+                {"CheckerTitle":"B","Errs":[]}]}})",
+                "CheckResultInfo|3|done|fail[贴图{//资源/a.png=尺寸},B{}]" },
+        };
+        for (const auto& [json, expected] : rows) {
+            SCOPED_TRACE(json.toStdString());
+            EXPECT_EQ(text(CheckMessage::Deserialize(json)), expected);
+        }
+        // The nested decoders are public and follow the same rules.
+        EXPECT_EQ(text(CheckResult::Deserialize(R"({"Passed":true,"ErrorGroups":[{"CheckerTitle":"A"}]})")),
+            "pass[A{}]");
+        const CheckerGroup group
+            = CheckerGroup::Deserialize(R"({"Errs":[2,{"Message":"m"}],"CheckerTitle":"T"})");
+        EXPECT_EQ(text(CheckResult { false, { group } }), "fail[T{=,=m}]");
+        EXPECT_EQ(CheckerItem::Deserialize(R"({"AssetPath":null,"Message":"m"})").Message, "m");
+    }
+
+    TEST(CheckRequest, BodyIsTheIndentedEnvelopeWithTheRequestAsText)
+    {
+        EXPECT_EQ(buildCheckRequestBody("张\"三", 4711, "ssl:p4:1666", "//游戏/x\\y").toStdString(),
+            R"({
+    "Content": "{\n    \"P4Server\": \"ssl:p4:1666\",\n    \"ShelvedID\": 4711,\n    \"StreamPath\": \"//游戏/x\\\\y\",\n    \"UserName\": \"张\\\"三\"\n}\n",
+    "Protocol": "C2S_RequestSubmitCheck"
+}
+)");
+        const QUrl url = checkServerUrl();
+        EXPECT_EQ(url.toString(), QString("http://%1:11111/").arg(build_config::kCheckServerHost));
+    }
+
+    QByteArray frame(const QByteArray& message, qint32 length = -1)
+    {
+        QByteArray field(4, '\0');
+        qToLittleEndian<qint32>(length == -1 ? qint32(message.size()) : length, field.data());
+        return field + message;
+    }
+
+    // Plays the client: appends each piece and cuts what is complete.
+    struct Reader {
+        QByteArray buffer;
+        qint64 offset = 0;
+        QList<QByteArray> frames;
+        FrameCutEnd end = FrameCutEnd::LengthPending;
+
+        void feed(const QByteArray& piece)
+        {
+            buffer.append(piece);
+            end = cutFrames(buffer, offset, [this](QByteArrayView bytes) {
+                EXPECT_EQ(bytes.data() + bytes.size(), buffer.constData() + offset);
+                frames.append(bytes.toByteArray());
+            });
+        }
+    };
+
+    TEST(FrameReader, CutsCompleteFramesOnly)
+    {
+        const QByteArray a = frame("alpha");
+        struct Row {
+            const char* name;
+            QList<QByteArray> pieces;
+            QList<QByteArray> frames;
+            FrameCutEnd end;
+            qint64 offset;
+        };
+        const Row rows[] = {
+            { "split inside the length", { a.left(2), a.mid(2) }, { "alpha" }, FrameCutEnd::LengthPending,
+                9 },
+            { "three in one piece", { a + frame("") + a }, { "alpha", "", "alpha" },
+                FrameCutEnd::LengthPending, 22 },
+            { "1 to 3 bytes left", { a + "xyz" }, { "alpha" }, FrameCutEnd::LengthPending, 9 },
+            { "frame incomplete", { a + frame("beta").left(6) }, { "alpha" }, FrameCutEnd::FramePending, 9 },
+            { "negative length stays stuck", { a + frame("", -5), a }, { "alpha" },
+                FrameCutEnd::NegativeLength, 9 },
+            { "lowest length", { frame("abcd", INT_MIN) }, {}, FrameCutEnd::NegativeLength, 0 },
+            { "highest length waits", { frame("abc", INT_MAX) }, {}, FrameCutEnd::FramePending, 0 },
+        };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.name);
+            Reader reader;
+            for (const QByteArray& piece : row.pieces)
+                reader.feed(piece);
+            EXPECT_EQ(reader.frames, row.frames);
+            EXPECT_EQ(reader.end, row.end);
+            EXPECT_EQ(reader.offset, row.offset);
+        }
+    }
+
+    TEST(FrameReader, HandlerFailuresAndGrowthAndBadOffsets)
+    {
+        // A throwing handler leaves its frame consumed; the next call goes on behind it.
+        QByteArray buffer = frame("one") + frame("bad") + frame("three");
+        qint64 offset = 0;
+        QList<QByteArray> seen;
+        const FrameHandler handler = [&](QByteArrayView bytes) {
+            seen.append(bytes.toByteArray());
+            if (bytes == QByteArrayView("bad"))
+                throw std::runtime_error("bad");
+            if (seen.size() == 3) // growing the buffer may move its bytes
+                buffer.append(frame(QByteArray(4096, 'f')));
+        };
+        EXPECT_THROW(cutFrames(buffer, offset, handler), std::runtime_error);
+        EXPECT_EQ(cutFrames(buffer, offset, handler), FrameCutEnd::LengthPending);
+        EXPECT_EQ(seen, QList<QByteArray>({ "one", "bad", "three", QByteArray(4096, 'f') }));
+        EXPECT_EQ(offset, buffer.size());
+
+        for (qint64 bad : { qint64(-1), qint64(buffer.size() + 1) })
+            EXPECT_THROW(cutFrames(buffer, bad, handler), std::out_of_range);
+    }
+
+} // namespace
+} // namespace velmora
