@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <algorithm>
 #include <csignal>
 #include <functional>
 
@@ -127,12 +126,6 @@ namespace {
         std::function<void(ProgramRun&, const QString& window)> begin;
     };
 
-    bool endsAnyLine(const QStringList& lines, const QString& text)
-    {
-        return std::any_of(
-            lines.begin(), lines.end(), [&](const QString& line) { return line.endsWith(text); });
-    }
-
     // SIGTERM while the program waits for p4 or for the check server, on either thread: a
     // clean end with exit code 0, the log closed, and no p4 left running.
     TEST_F(SignalTest, SigtermDuringARunEndsCleanly)
@@ -165,7 +158,7 @@ namespace {
             EXPECT_TRUE(run.exitedNormally());
             EXPECT_EQ(run.exitCode(), 0);
             EXPECT_TRUE(run.logClosed());
-            EXPECT_TRUE(endsAnyLine(run.logLines(), kSignalLine));
+            EXPECT_TRUE(run.hasLogLine(kSignalLine));
             for (const ProcessIdentity& child : children)
                 EXPECT_FALSE(exists(child)) << "p4 " << child.pid.toStdString() << " outlived the program";
             // No box outlives it either.

@@ -117,17 +117,16 @@ bool ProgramRun::logClosed() const
     return !QDir(logDirectory()).entryList({ "log.txt.*" }, QDir::Files).isEmpty();
 }
 
-bool ProgramRun::waitForLogLine(const QString& text, int timeout_ms) const
+bool ProgramRun::hasLogLine(const QString& ending) const
 {
-    return waitWhileRunning(
-        [&] {
-            const QStringList lines = logLines();
-            return std::any_of(
-                lines.begin(), lines.end(), [&](const QString& line) { return line.endsWith(text); });
-        },
-        timeout_ms);
+    const QStringList lines = logLines();
+    return std::any_of(
+        lines.begin(), lines.end(), [&](const QString& line) { return line.endsWith(ending); });
 }
 
-void ProgramRun::removeLog() const { QDir(logDirectory()).removeRecursively(); }
+bool ProgramRun::waitForLogLine(const QString& text, int timeout_ms) const
+{
+    return waitWhileRunning([&] { return hasLogLine(text); }, timeout_ms);
+}
 
 } // namespace velmora::e2e

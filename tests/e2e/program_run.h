@@ -47,9 +47,9 @@ public:
     QStringList errorTexts() const;
     // The file appender rolls the log over when it is closed, which only the teardown does.
     bool logClosed() const;
+    bool hasLogLine(const QString& ending) const;
     // Waits while the program runs for a log line that ends with `text`.
     bool waitForLogLine(const QString& text, int timeout_ms = 20000) const;
-    void removeLog() const;
 
 private:
     QString display_;

@@ -26,8 +26,11 @@ using TagList = std::vector<std::pair<std::string, std::string>>; // (name, desc
 // Six tags fill the tag area's two rows of three.
 const TagList& sixTags();
 
-// The check box of a tag: the boxes follow the order of the tag module's table, an
-// unordered map keyed by the name, three to a row.
+// The order of the tag module's table, an unordered map keyed by the name: the order of
+// the tag boxes and of the tags in a description's prefix.
+std::vector<std::string> tableOrder(const TagList& tags);
+
+// The check box of a tag: three to a row, in table order.
 QPoint tagBox(const TagList& tags, const std::string& name);
 
 } // namespace velmora::e2e::layout
