@@ -28,7 +28,9 @@ void P4VSubmitClient::submit(bool is_pre_check)
     step_index_ = 0;
     try {
         const QString description = getDescription();
-        if (!description.isEmpty()) {
+        // A blank description is none: p4 refuses it, and the failed save would
+        // leave the run stuck in its running state.
+        if (!description.trimmed().isEmpty()) {
             Changelist edited = changelist();
             edited.SetDescription(description.toUtf8().toStdString());
             setChangelist(edited.Save());

@@ -68,6 +68,11 @@ private:
     void appendConsoleError(QString line);
     // A link clicked in the console.
     void openConsoleLink(const QUrl& url);
+    // The buttons' common steps: the description handed over, a refusal by
+    // submit state, and the run claimed and requested.
+    void handOverDescription();
+    bool refuseInCurrentState();
+    void claimRunAndEmit(bool is_pre_check);
 
     // swarm_out_link_btn_ clicked.
     void openReviewInBrowser();

@@ -2,8 +2,14 @@
 #include "p4v_submit_client_ui/p4v_submit_client_ui.h"
 
 #include "logger/logger.h"
+#include "modules/tag_module.h"
+#include "p4v_submit_client/p4v_submit_client.h"
+#include "p4v_submit_client/submit_state.h"
+#include "p4v_submit_client_ui/handler_guard.h"
 #include "ui_brelling.h"
 
+#include <QDesktopServices>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -17,18 +23,87 @@ QString consoleParagraph(QString line)
     return QString("<div>%1</div>").arg(line);
 }
 
+// Why a press is refused in this state; empty when a run may start.
+QString refusalText(int state)
+{
+    using namespace velmora;
+    switch (state) {
+    case SubmitState::SubmitError:
+        return "提交遇到异常,请解决错误后重新打开UI";
+    case SubmitState::Submitted:
+        return "已提交完成";
+    case SubmitState::Submitting:
+        return "正在提交ing,请稍后...";
+    case SubmitState::PreChecking:
+        return "正在预检测ing,请稍后...";
+    default:
+        return {};
+    }
+}
+
+void warn(QWidget* window, const QString& text)
+{
+    QMessageBox::warning(window, "提示", text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
 } // namespace
 
 namespace velmora {
 
 void P4VSubmitClientUI::onSubmitButton()
 {
-    // To come: hand the description over, refuse by submit state, validate, emit submitClicked(false).
+    runGuarded(this, [this] {
+        handOverDescription();
+        if (refuseInCurrentState())
+            return;
+        QString reason;
+        if (!logic_client_->validate(&reason)) {
+            warn(this, reason);
+            return;
+        }
+        claimRunAndEmit(false);
+    });
 }
 
 void P4VSubmitClientUI::onPreSubmitButton()
 {
-    // To come: hand the description over, refuse by submit state, emit submitClicked(true).
+    runGuarded(this, [this] {
+        handOverDescription();
+        if (refuseInCurrentState())
+            return;
+        claimRunAndEmit(true);
+    });
+}
+
+void P4VSubmitClientUI::handOverDescription()
+{
+    // Refused presses too: the client always holds what the window shows.
+    logic_client_->setDescription(QString("%1 %2").arg(
+        tag_module_->getCurrentTagsLiterals(), ui_->description_text_edit_->toPlainText().trimmed()));
+}
+
+bool P4VSubmitClientUI::refuseInCurrentState()
+{
+    const QString refusal = refusalText(logic_client_->getSubmitState());
+    if (refusal.isEmpty())
+        return false;
+    warn(this, refusal);
+    return true;
+}
+
+void P4VSubmitClientUI::claimRunAndEmit(bool is_pre_check)
+{
+    // The worker sets the running state only when it picks the request up;
+    // claiming it here, in one step, keeps a second press from asking for a
+    // second run in between. Claimed last, so a refused press leaves it alone.
+    if (!logic_client_->claimRun(is_pre_check)) {
+        QString refusal = refusalText(logic_client_->getSubmitState());
+        if (refusal.isEmpty()) // the run in the way has ended since
+            refusal = refusalText(is_pre_check ? SubmitState::PreChecking : SubmitState::Submitting);
+        warn(this, refusal);
+        return;
+    }
+    emit submitClicked(is_pre_check);
 }
 
 void P4VSubmitClientUI::appendConsoleInfo(QString line)
@@ -46,8 +121,8 @@ void P4VSubmitClientUI::appendConsoleError(QString line)
 
 void P4VSubmitClientUI::openConsoleLink(const QUrl& url)
 {
-    // To come: open the clicked link in the desktop browser.
-    Q_UNUSED(url);
+    // The console follows no link itself, so it keeps its lines.
+    QDesktopServices::openUrl(url);
 }
 
 } // namespace velmora

@@ -12,9 +12,9 @@ std::string RecordedRequest::header(const std::string& name) const
 }
 
 namespace {
-// A request is routed, handled and logged on one server thread: this ties the
-// body, known only after routing, to the record made before it.
-thread_local size_t current_record = 0;
+    // A request is routed, handled and logged on one server thread: this ties the
+    // body, known only after routing, to the record made before it.
+    thread_local size_t current_record = 0;
 } // namespace
 
 StandInServer::StandInServer()
@@ -28,9 +28,15 @@ StandInServer::StandInServer()
         RecordedRequest recorded { request.method, request.target, request.body, {} };
         for (const auto& [name, value] : request.headers)
             recorded.headers.emplace(name, value);
-        std::lock_guard<std::mutex> lock(mutex_);
-        current_record = requests_.size();
-        requests_.push_back(std::move(recorded));
+        Observer observer;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            current_record = requests_.size();
+            requests_.push_back(recorded);
+            observer = observer_;
+        }
+        if (observer)
+            observer(recorded);
         return httplib::Server::HandlerResponse::Unhandled;
     });
     // The body is read after routing; record it before the response goes out,
@@ -42,10 +48,13 @@ StandInServer::StandInServer()
     });
 }
 
-StandInServer::~StandInServer()
+void StandInServer::setObserver(Observer observer)
 {
-    stop();
+    std::lock_guard<std::mutex> lock(mutex_);
+    observer_ = std::move(observer);
 }
+
+StandInServer::~StandInServer() { stop(); }
 
 int StandInServer::start(int port, const std::string& host)
 {
@@ -80,10 +89,7 @@ void StandInServer::stop()
     }
 }
 
-std::string StandInServer::baseUrl() const
-{
-    return "http://" + host_ + ":" + std::to_string(port_);
-}
+std::string StandInServer::baseUrl() const { return "http://" + host_ + ":" + std::to_string(port_); }
 
 std::vector<RecordedRequest> StandInServer::requests() const
 {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -45,6 +46,11 @@ public:
     std::vector<RecordedRequest> requests() const;
     void clearRequests();
 
+    // Called on the server thread with each request as it is recorded, before
+    // it is routed: for tests that must act while a client waits for its answer.
+    using Observer = std::function<void(const RecordedRequest&)>;
+    void setObserver(Observer observer);
+
     // For handlers that must hang: sleeps, waking early when the server stops.
     // Returns false when the server is stopping.
     bool sleepUnlessStopping(std::chrono::milliseconds duration);
@@ -59,6 +65,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable stop_signal_;
     std::vector<RecordedRequest> requests_;
+    Observer observer_;
 };
 
 } // namespace velmora::standin

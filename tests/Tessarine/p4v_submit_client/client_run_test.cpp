@@ -164,14 +164,20 @@ namespace {
         EXPECT_EQ(depot_.description(100), "[feature] add button\n");
     }
 
-    TEST_F(ClientRunTest, EmptyDescriptionIsNotSaved)
+    // The window hands " " over when neither a tag nor a text is given; p4
+    // refuses a blank description, and a refused save would leave the run stuck.
+    TEST_F(ClientRunTest, EmptyOrBlankDescriptionIsNotSaved)
     {
         startClient(QString::number(changeIn(FilesState::OpenedOnly)));
-        client_->setDescription("");
-        replyWith({ passed() });
-        EXPECT_EQ(
-            run(true), (QStringList { "[1]Shelve Changelist 100", "[2]请求服务器检测当前提交...", kPassed }));
-        EXPECT_EQ(depot_.description(100), "[feature] add button\n");
+        for (const char* description : { "", " ", " \n\t" }) {
+            SCOPED_TRACE(description);
+            client_->setDescription(description);
+            replyWith({ failed() });
+            EXPECT_EQ(run(true).mid(0, 2),
+                (QStringList { "[1]Shelve Changelist 100", "[2]请求服务器检测当前提交..." }));
+            EXPECT_EQ(client_->getSubmitState(), SubmitState::PreCheckFailed);
+            EXPECT_EQ(depot_.description(100), "[feature] add button\n");
+        }
     }
 
     TEST_F(ClientRunTest, RunAfterAFailedCheckShelvesAgainAndCountsFromOne)

@@ -23,7 +23,7 @@ ModalBoxCloser::ModalBoxCloser() { poll(); }
 void ModalBoxCloser::poll()
 {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        boxes_ << Box { box->windowTitle(), box->text() };
+        boxes_ << Box { box->windowTitle(), box->text(), box->standardButtons() };
         box->done(QMessageBox::Ok);
     }
     // Bound to this object: the polling ends with it.

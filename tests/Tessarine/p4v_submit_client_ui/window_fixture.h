@@ -13,6 +13,7 @@
 #include "tag_server.h"
 
 #include <QList>
+#include <QMessageBox>
 #include <QObject>
 #include <QString>
 #include <QTemporaryDir>
@@ -37,6 +38,7 @@ public:
     struct Box {
         QString title;
         QString text;
+        QMessageBox::StandardButtons buttons;
     };
 
     ModalBoxCloser();

@@ -1,0 +1,170 @@
+#include "p4v_submit_client_ui/check_result_rows.h"
+
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpacerItem>
+#include <QTextBrowser>
+#include <QWidget>
+
+#include <cmath>
+
+namespace velmora::check_result_rows {
+namespace {
+
+    // Margins 3, spacing 3 across and none down: the group and error rows.
+    QGridLayout* tightGrid()
+    {
+        auto* grid = new QGridLayout();
+        grid->setSizeConstraint(QLayout::SetDefaultConstraint);
+        grid->setContentsMargins(3, 3, 3, 3);
+        grid->setHorizontalSpacing(3);
+        grid->setVerticalSpacing(0);
+        return grid;
+    }
+
+    QSpacerItem* sideSpacer()
+    {
+        return new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum);
+    }
+
+} // namespace
+
+QWidget* verdictRow(bool failed)
+{
+    auto* row = new QWidget();
+    row->setStyleSheet(
+        "QWidget{background-color:rgb(230,230,230);border-radius:3px;margin:5px;padding:0px;}");
+    auto* grid = new QGridLayout();
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addItem(sideSpacer(), 0, 0, 1, 1);
+
+    auto* badge = new QLabel();
+    badge->setStyleSheet(QString("QLabel{font-family:Microsoft Yahei;font-weight:bold;background-color:%1;"
+                                 "border-radius:6px;}")
+                             .arg(failed ? "rgb(255, 147, 131)" : "lightgreen"));
+    badge->setFixedSize(22, 22);
+    grid->addWidget(badge, 0, 1, 1, 1, Qt::AlignRight | Qt::AlignVCenter);
+
+    auto* verdict = new QLabel(failed ? "失败" : "通过");
+    verdict->setAlignment(Qt::AlignCenter);
+    verdict->setStyleSheet(
+        "QLabel{font-family:Microsoft Yahei;font-size:15px;font-weight:bold;color:black;}");
+    verdict->setFixedSize(50, 30);
+    grid->addWidget(verdict, 0, 2, 1, 1, Qt::AlignLeft | Qt::AlignVCenter);
+
+    grid->addItem(sideSpacer(), 0, 3, 1, 1);
+    row->setLayout(grid);
+    return row;
+}
+
+ButtonRow groupRow(const CheckerGroup& group, const QString& colour)
+{
+    auto* row = new QWidget();
+    row->setStyleSheet(
+        QString("QWidget{font-family:Microsoft Yahei;background-color:%1;border-radius:4px;"
+                "margin:3px;padding:0px;} QPushButton{background-color:rgba(255, 255, 255,150);"
+                "color:black; border-radius:3px;margin:3px;"
+                "icon:url(:/Tessarine/Resource/detail.png);icon-size:12px 12px;}")
+            .arg(colour));
+    QGridLayout* grid = tightGrid();
+
+    auto* title = new QTextBrowser();
+    title->setStyleSheet("margin:5px;font:15px;font-weight:bold;");
+    title->setText(group.CheckerTitle);
+    grid->addWidget(title, 1, 1, 2, 3);
+
+    auto* count = new QLabel(QString("%1 处").arg(group.Errs.size()));
+    count->setAlignment(Qt::AlignCenter);
+    count->setStyleSheet("font-weight:bold;");
+    grid->addWidget(count, 1, 4, 1, 1);
+
+    auto* open = new QPushButton("查看");
+    open->setFixedSize(70, 34);
+    open->setToolTip("Error Information");
+    grid->addWidget(open, 2, 4, 1, 1);
+
+    row->setLayout(grid);
+    return { row, open };
+}
+
+ButtonRow detailHeaderRow(const QString& title, const QString& colour)
+{
+    auto* row = new QWidget();
+    row->setStyleSheet(
+        QString("QWidget{font-family:Microsoft Yahei;color:black;background-color:%1;border-radius:4px;"
+                "margin:5px;padding:0px;}QPushButton{background-color:rgba(255, 255, 255,150); "
+                "border-radius:0px;border-radius:3px;margin:3px;margin-left:8px;"
+                "icon:url(:/Tessarine/Resource/back.png);icon-size:10px 10px;}")
+            .arg(colour));
+    auto* grid = new QGridLayout();
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    auto* back = new QPushButton("返回");
+    back->setFixedSize(66, 34);
+    grid->addWidget(back, 1, 1, 1, 1);
+
+    auto* label = new QLabel(title);
+    label->setStyleSheet("font-weight:bold;font-size:15px;");
+    grid->addWidget(label, 1, 2, 1, 3);
+
+    row->setLayout(grid);
+    return { row, back };
+}
+
+int textBoxHeight(int text_height) { return static_cast<int>(std::ceil((text_height + 2) / 14.0) * 14); }
+
+ErrorBoxHeights errorBoxHeights(const QFontMetrics& metrics, int width, const CheckerItem& error)
+{
+    // Wrapped anywhere, also for the message, whose box keeps the default wrap.
+    const auto measure = [&](const QString& text) {
+        return textBoxHeight(
+            metrics.boundingRect(QRect(0, 0, width, 0), Qt::TextWrapAnywhere, text).height());
+    };
+    ErrorBoxHeights heights;
+    if (!error.AssetPath.isEmpty())
+        heights.path = measure(error.AssetPath);
+    heights.message = measure(error.Message);
+    return heights;
+}
+
+ButtonRow errorRow(
+    int number, const CheckerItem& error, const QString& colour, const ErrorBoxHeights& heights)
+{
+    auto* row = new QWidget();
+    row->setStyleSheet(QString("QWidget{font-family:Microsoft Yahei;background-color:%1;border-radius:4px;"
+                               "margin:3px;} QPushButton{background-color:rgba(51, 51, 51,150);"
+                               "border-radius:3px;margin:3px;}")
+                           .arg(colour));
+    QGridLayout* grid = tightGrid();
+
+    auto* label = new QLabel(QString::number(number));
+    label->setStyleSheet("font-weight:bold;");
+    grid->addWidget(label, 1, 1, 1, 1);
+
+    QPushButton* copy = nullptr;
+    if (!error.AssetPath.isEmpty()) {
+        auto* path = new QTextBrowser();
+        path->setWordWrapMode(QTextOption::WrapAnywhere);
+        path->setStyleSheet("background-color:rgba(255,255,255,90);border-radius:0px;margin:0px;");
+        path->setText(error.AssetPath);
+        path->setFixedHeight(heights.path);
+        grid->addWidget(path, 2, 1, 1, 8);
+
+        copy = new QPushButton("复制");
+        grid->addWidget(copy, 1, 8, 1, 1);
+    }
+
+    auto* message = new QTextBrowser();
+    message->setStyleSheet("background-color:rgba(100,100,100,50);border-radius:0px;"
+                           "border-bottom-right-radius:4px;border-bottom-left-radius:4px;margin:0px;");
+    message->setText(error.Message);
+    message->setFixedHeight(heights.message);
+    grid->addWidget(message, 3, 1, 1, 8);
+
+    row->setLayout(grid);
+    return { row, copy };
+}
+
+} // namespace velmora::check_result_rows
