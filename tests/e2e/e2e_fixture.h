@@ -12,10 +12,14 @@
 #include <QStringList>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace velmora::e2e {
 

@@ -139,6 +139,20 @@ namespace {
                     driver().click(window, layout::kCreateReviewButton);
                     ASSERT_TRUE(run.waitWhileRunning(shelveStarted));
                 } },
+            { "pre-check waiting for p4 on the worker", true,
+                [&](ProgramRun& run, const QString& window) {
+                    depot_.injectHang("shelve");
+                    driver().click(window, layout::kPreCheckButton);
+                    ASSERT_TRUE(run.waitWhileRunning(shelveStarted));
+                } },
+            { "pre-check waiting for the check server", false,
+                [&](ProgramRun& run, const QString& window) {
+                    standin::CheckReplyScript silent;
+                    silent.never_answer = true;
+                    check_.setScript(silent);
+                    driver().click(window, layout::kPreCheckButton);
+                    ASSERT_TRUE(run.waitWhileRunning([&] { return !check_.requests().empty(); }));
+                } },
         };
         for (const RunCase& row : cases) {
             SCOPED_TRACE(row.name);

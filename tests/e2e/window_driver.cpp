@@ -21,6 +21,17 @@ WindowDriver::WindowDriver(QString display)
 {
 }
 
+WindowDriver::~WindowDriver() { endClipboardOwner(); }
+
+void WindowDriver::endClipboardOwner() const
+{
+    if (clipboard_owner_ && clipboard_owner_->state() != QProcess::NotRunning) {
+        clipboard_owner_->kill();
+        clipboard_owner_->waitForFinished();
+    }
+    clipboard_owner_.reset();
+}
+
 QString WindowDriver::run(const QString& program, const QStringList& arguments) const
 {
     QProcess tool;
@@ -85,6 +96,20 @@ void WindowDriver::click(const QString& window, QPoint at) const
 
 void WindowDriver::typeText(const QString& text) const { run("xdotool", { "type", "--delay", "15", text }); }
 
+void WindowDriver::pasteText(const QString& text) const
+{
+    endClipboardOwner();
+    clipboard_owner_ = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display_);
+    clipboard_owner_->setProcessEnvironment(environment);
+    clipboard_owner_->start("xclip", { "-in", "-quiet", "-selection", "clipboard" });
+    clipboard_owner_->write(text.toUtf8());
+    clipboard_owner_->closeWriteChannel();
+    if (waitUntil([&] { return run("xclip", { "-out", "-selection", "clipboard" }) == text; }, 5000))
+        key("ctrl+v");
+}
+
 void WindowDriver::key(const QString& keys) const { run("xdotool", { "key", "--clearmodifiers", keys }); }
 
 QString WindowDriver::primarySelection() const { return run("xclip", { "-out", "-selection", "primary" }); }
@@ -139,12 +164,21 @@ QString WindowDriver::readAndCloseBox(const QString& title, int timeout_ms) cons
     return text;
 }
 
-bool WindowDriver::screenshot(const QString& path) const
+QString WindowDriver::pixel(const QString& window, QPoint at) const
 {
-    QProcess import;
-    import.start("import", { "-display", display_, "-window", "root", path });
-    return import.waitForFinished(20000) && import.exitStatus() == QProcess::NormalExit
-        && import.exitCode() == 0;
+    // "# ImageMagick pixel enumeration: 1,1,65535,srgb\n0,0: (65535,37779,33667)  #FFFF93938383  ..."
+    const QString text = run("import",
+        { "-display", display_, "-window", window, "-crop", QString("1x1+%1+%2").arg(at.x()).arg(at.y()),
+            "txt:-" });
+    static const QRegularExpression colour("enumeration: 1,1,(\\d+),\\w+\\s+0,0: \\((\\d+),(\\d+),(\\d+)");
+    const auto match = colour.match(text);
+    const int maximum = match.captured(1).toInt();
+    if (!match.hasMatch() || maximum <= 0)
+        return {};
+    QStringList channels;
+    for (int i = 2; i <= 4; ++i)
+        channels << QString::number((match.captured(i).toInt() * 255 + maximum / 2) / maximum);
+    return channels.join(',');
 }
 
 } // namespace velmora::e2e

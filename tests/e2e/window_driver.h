@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QPoint>
+#include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace velmora::e2e {
 
@@ -13,6 +16,9 @@ namespace velmora::e2e {
 class WindowDriver {
 public:
     explicit WindowDriver(QString display);
+    ~WindowDriver();
+    WindowDriver(const WindowDriver&) = delete;
+    WindowDriver& operator=(const WindowDriver&) = delete;
 
     // The id of a visible window titled exactly `title`, or empty.
     QString findWindow(const QString& title) const;
@@ -22,7 +28,12 @@ public:
 
     // A left click at `at`, in the window's own coordinates.
     void click(const QString& window, QPoint at) const;
+    // Types text whose characters the keyboard map has (ASCII).
     void typeText(const QString& text) const;
+    // Enters any text, Chinese too, as a user pastes it: through the clipboard and Ctrl+V.
+    // (xdotool types a character the keyboard map lacks by remapping a spare key for it,
+    // and the program may read that key after the next remap: characters get lost.)
+    void pasteText(const QString& text) const;
     void key(const QString& keys) const;
 
     // Waits for a box titled `title` and returns the text it shows (as a user selects and
@@ -33,14 +44,19 @@ public:
     // The text of the box, which is then closed.
     QString readAndCloseBox(const QString& title, int timeout_ms = 20000) const;
 
-    // The whole screen as a PNG file.
-    bool screenshot(const QString& path) const;
+    // The colour a screenshot of the window shows at `at`, as "r,g,b"; empty when none
+    // could be taken. For what only the picture shows.
+    QString pixel(const QString& window, QPoint at) const;
 
 private:
     QString run(const QString& program, const QStringList& arguments) const;
     QString primarySelection() const;
+    void endClipboardOwner() const;
 
     QString display_;
+    // Serves the pasted text until the next paste or the end: the program reads it when
+    // it handles the key, after the driver has moved on.
+    mutable std::unique_ptr<QProcess> clipboard_owner_;
 };
 
 } // namespace velmora::e2e

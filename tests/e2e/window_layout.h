@@ -20,6 +20,8 @@ inline constexpr QPoint kSubmitButton { 1040, 674 };
 inline constexpr QPoint kReviewerSearchLine { 350, 526 };
 inline constexpr QPoint kAddReviewerButton { 660, 526 };
 inline constexpr QPoint kCreateReviewButton { 731, 526 };
+// The badge of the check-result view's verdict row, once a result is shown.
+inline constexpr QPoint kVerdictBadge { 968, 370 };
 
 using TagList = std::vector<std::pair<std::string, std::string>>; // (name, description)
 
