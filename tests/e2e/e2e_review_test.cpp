@@ -32,14 +32,20 @@ namespace {
         // The logger runs on the server's thread and uses members of this class.
         void TearDown() override { review_.stop(); }
 
-        // Types a name into the reviewer line, replacing what it holds, and presses "+".
-        void addReviewer(const QString& window, const QString& name) const
+        // Types a name into the reviewer line, replacing what it holds, and presses "+". A
+        // name that begins like a user's opens the completer's list, which holds the pointer
+        // while it is open: it is closed, and gone, before the click.
+        void addReviewer(
+            const ProgramRun& run, const QString& window, const QString& name, bool completes) const
         {
             driver().click(window, layout::kReviewerSearchLine);
             driver().key("ctrl+a");
             driver().typeText(name);
-            // The completer's list would take the next click.
-            driver().key("Escape");
+            if (completes) {
+                ASSERT_TRUE(run.waitWhileRunning([&] { return driver().visibleWindowsOf(run.pid()) == 2; }));
+                driver().key("Escape");
+                ASSERT_TRUE(run.waitWhileRunning([&] { return driver().visibleWindowsOf(run.pid()) == 1; }));
+            }
             driver().click(window, layout::kAddReviewerButton);
         }
 
@@ -62,12 +68,12 @@ namespace {
         const QString window = startWindow(run, argumentsFor(QString::number(change)));
         ASSERT_FALSE(window.isEmpty()) << run.output().toStdString();
 
-        addReviewer(window, "nobody");
+        addReviewer(run, window, "nobody", false);
         EXPECT_EQ(driver().readAndCloseBox(kBoxTitle), QString::fromUtf8("添加失败,当前用户不存在."));
-        addReviewer(window, "lina");
-        // Blanks around a name are no part of it.
-        addReviewer(window, "  wangfang ");
-        addReviewer(window, "lina");
+        addReviewer(run, window, "lina", true);
+        // Blanks around a name are no part of it (and keep the list closed).
+        addReviewer(run, window, "  wangfang ", false);
+        addReviewer(run, window, "lina", true);
         EXPECT_EQ(driver().readAndCloseBox(kBoxTitle), QString::fromUtf8("重复添加用户[lina]."));
         EXPECT_TRUE(depot_.shelved(change).empty());
 

@@ -52,6 +52,12 @@ QString WindowDriver::findWindow(const QString& title) const
     return ids.split('\n', Qt::SkipEmptyParts).value(0);
 }
 
+int WindowDriver::visibleWindowsOf(qint64 pid) const
+{
+    const QString ids = run("xdotool", { "search", "--onlyvisible", "--pid", QString::number(pid) });
+    return static_cast<int>(ids.split('\n', Qt::SkipEmptyParts).size());
+}
+
 QString WindowDriver::waitForWindow(const QString& title, int timeout_ms) const
 {
     QString id;

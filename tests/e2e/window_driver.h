@@ -22,6 +22,8 @@ public:
 
     // The id of a visible window titled exactly `title`, or empty.
     QString findWindow(const QString& title) const;
+    // How many windows the process shows: its popups (a completer's list) are windows too.
+    int visibleWindowsOf(qint64 pid) const;
     QString waitForWindow(const QString& title, int timeout_ms = 20000) const;
     bool hasWindow(const QString& title) const { return !findWindow(title).isEmpty(); }
     QRect geometry(const QString& window) const;
