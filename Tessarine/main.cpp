@@ -36,15 +36,19 @@ bool checkSingleInstance()
 {
     // A segment left by an instance that was killed holds no attachment:
     // detaching our own attach removes it, while a live owner keeps it alive.
-    if (singleInstanceMemory.attach(QSharedMemory::ReadWrite))
-        singleInstanceMemory.detach();
-    if (!singleInstanceMemory.create(1, QSharedMemory::ReadWrite)
-        && singleInstanceMemory.error() == QSharedMemory::AlreadyExists) {
-        QMessageBox::critical(
-            nullptr, "提示", "当前已有窗口正在运行,请先关闭当前窗口", QMessageBox::Ok, QMessageBox::NoButton);
-        return false;
+    // The attach needs the key file in the temporary directory. When that file
+    // was gone, create makes a new one, whose key (from its inode) can name a
+    // segment left behind: so look once more, through the new file.
+    for (int look = 0; look < 2; ++look) {
+        if (singleInstanceMemory.attach(QSharedMemory::ReadWrite))
+            singleInstanceMemory.detach();
+        if (singleInstanceMemory.create(1, QSharedMemory::ReadWrite)
+            || singleInstanceMemory.error() != QSharedMemory::AlreadyExists)
+            return true;
     }
-    return true;
+    QMessageBox::critical(
+        nullptr, "提示", "当前已有窗口正在运行,请先关闭当前窗口", QMessageBox::Ok, QMessageBox::NoButton);
+    return false;
 }
 
 void startAutoUpdater()

@@ -3,6 +3,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include <sys/socket.h>
+
 namespace velmora::standin {
 
 std::string RecordedRequest::header(const std::string& name) const
@@ -23,6 +25,14 @@ StandInServer::StandInServer()
     // on a connection a client left open.
     server_.set_keep_alive_timeout(1);
     server_.set_read_timeout(2, 0);
+    // A port that another server listens on is refused, as a real server's is.
+    // httplib's default adds SO_REUSEPORT, with which a second stand-in (a demo
+    // left running, another test program) would bind it too and silently take
+    // a share of the connections.
+    server_.set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     // Recorded before routing, so a request whose handler never answers still shows.
     server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         RecordedRequest recorded { request.method, request.target, request.body, {} };

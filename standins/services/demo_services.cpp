@@ -14,16 +14,39 @@ namespace {
         int port = 0;
     };
 
-    // "http://host:port" as the build compiles it in (no path, no trailing slash).
-    Endpoint endpointOf(const std::string& url, const char* what)
+    // "http://host:port" as the build compiles it in, with a path where `path` takes one
+    // (no trailing slash otherwise).
+    Endpoint endpointOf(const std::string& url, const char* what, std::string* path = nullptr)
     {
         const std::string scheme = "http://";
-        const size_t colon = url.rfind(':');
-        if (url.compare(0, scheme.size(), scheme) != 0 || colon < scheme.size() || colon + 1 >= url.size()
-            || url.find('/', scheme.size()) != std::string::npos)
+        const size_t slash = url.find('/', scheme.size());
+        const std::string authority = url.substr(0, slash);
+        const size_t colon = authority.rfind(':');
+        if (url.compare(0, scheme.size(), scheme) != 0 || colon < scheme.size()
+            || colon + 1 >= authority.size()
+            || authority.find_first_not_of("0123456789", colon + 1) != std::string::npos
+            || (slash != std::string::npos) != (path != nullptr))
             throw std::runtime_error(std::string(what) + ": the build's URL " + url
-                + " is not http://host:port; configure the build as scripts/demo does");
-        return { url.substr(scheme.size(), colon - scheme.size()), std::stoi(url.substr(colon + 1)) };
+                + " is not http://host:port" + (path ? "/path" : "")
+                + "; configure the build as scripts/demo does");
+        if (path)
+            *path = url.substr(slash);
+        return { authority.substr(scheme.size(), colon - scheme.size()),
+            std::stoi(authority.substr(colon + 1)) };
+    }
+
+    // The newest version the feed offers is the one the demo runs, so the update
+    // check finds it current.
+    std::string demoAppcast()
+    {
+        const std::string version = build_config::kApplicationVersion;
+        return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+               "<rss version=\"2.0\" xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">\n"
+               " <channel><title>Tessarine</title>\n"
+               "  <item><title>Tessarine "
+            + version + "</title>\n   <enclosure url=\"http://updates.invalid/Tessarine_" + version
+            + ".zip\" sparkle:version=\"" + version + "\" sparkle:os=\"linux\" length=\"0\""
+            + " type=\"application/octet-stream\"/></item>\n </channel>\n</rss>\n";
     }
 
     const standin::TagServer::TagList& demoTags()
@@ -84,6 +107,7 @@ DemoServices::DemoServices(std::chrono::milliseconds pace, Report report)
     check_.http().set_logger(log("check server"));
     review_.http().set_logger(log("review server"));
     tags_.http().set_logger(log("tag service"));
+    feed_.http().set_logger(log("update feed"));
 }
 
 DemoServices::~DemoServices() { stop(); }
@@ -93,6 +117,12 @@ void DemoServices::start()
     bind(check_, { build_config::kCheckServerHost, build_config::kCheckServerPort }, "submit-check server");
     bind(review_, endpointOf(build_config::kSwarmUrl, "review server"), "review server");
     bind(tags_, endpointOf(build_config::kTagServiceUrl, "tag service"), "tag service");
+    std::string feed_path;
+    const Endpoint feed = endpointOf(build_config::kUpdateFeedUrl, "update feed", &feed_path);
+    feed_.http().Get(feed_path, [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(demoAppcast(), "application/rss+xml");
+    });
+    bind(feed_, feed, "update feed");
 }
 
 void DemoServices::stop()
@@ -101,6 +131,7 @@ void DemoServices::stop()
     check_.stop();
     review_.stop();
     tags_.stop();
+    feed_.stop();
 }
 
 std::vector<std::string> DemoServices::summary() const
@@ -118,6 +149,8 @@ std::vector<std::string> DemoServices::summary() const
         "                    change " + std::to_string(kChange)
             + " has no review yet; its change check passes once a review is linked to it",
         "tag service         " + tags_.baseUrl() + tags_.projectPath() + " : " + tags,
+        "update feed         " + std::string(build_config::kUpdateFeedUrl) + " : version "
+            + build_config::kApplicationVersion + ", the demo's own",
     };
 }
 

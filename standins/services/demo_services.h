@@ -13,8 +13,9 @@
 namespace velmora::demo {
 
 // The three services of the demo, on the endpoints compiled into the build,
-// loaded with the demo's users, tags and check story. Every request is
-// reported through the given function (called on server threads).
+// loaded with the demo's users, tags and check story, and the update feed,
+// whose one version is the build's own. Every request is reported through the
+// given function (called on server threads).
 class DemoServices {
 public:
     using Report = std::function<void(const std::string&)>;
@@ -22,7 +23,7 @@ public:
     DemoServices(std::chrono::milliseconds pace, Report report);
     ~DemoServices();
 
-    // Binds all three; throws std::runtime_error naming the endpoint that failed.
+    // Binds all four; throws std::runtime_error naming the endpoint that failed.
     void start();
     void stop();
 
@@ -35,6 +36,7 @@ private:
     standin::CheckServer check_;
     standin::ReviewServer review_;
     standin::TagServer tags_;
+    standin::StandInServer feed_;
 };
 
 } // namespace velmora::demo
