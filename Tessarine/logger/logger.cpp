@@ -102,7 +102,7 @@ Logger* Logger::Inst()
 void Logger::log(int level, const std::string& text)
 {
     Logger* instance = Inst();
-    if (!instance || !instance->logger_) {
+    if (!instance) {
         // No logger (before initialize or after unInitialize): keep the line visible.
         std::fprintf(stderr, "%s\n", text.c_str());
         return;
