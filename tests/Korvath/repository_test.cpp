@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velmora {
@@ -370,6 +372,30 @@ namespace {
         depot_.injectFault("change", "Injected failure of change.");
         EXPECT_EQ(failureOf([&] { changelist.Save(); }).rfind("Injected failure of change. [", 0), 0u);
         EXPECT_EQ(depot_.description(change), "Kept\n");
+    }
+
+    // The client calls from the window's thread and from its worker at once.
+    TEST_F(RepositoryTest, TwoThreadsAtOnce)
+    {
+        const int change
+            = depot_.addPendingChange("Threads", { depot_.file("a.c", 2) }, { depot_.file("a.c", 2) });
+        std::atomic<int> failures { 0 };
+        std::thread gui([&] {
+            for (int i = 0; i < 10; ++i)
+                failures
+                    += repo_.GetChangelist(change, true).size() != 1 || repo_.GetStream() != "//streams/main";
+        });
+        std::thread worker([&] {
+            Changelist changelist = repo_.GetChangelist(change);
+            for (int i = 0; i < 10; ++i) {
+                changelist.SetDescription("Round " + std::to_string(i));
+                failures += changelist.Save().GetDescription() != "Round " + std::to_string(i);
+            }
+        });
+        gui.join();
+        worker.join();
+        EXPECT_EQ(failures.load(), 0);
+        EXPECT_EQ(depot_.description(change), "Round 9\n");
     }
 
 } // namespace
