@@ -33,6 +33,4 @@ bool FileSpec::operator==(const FileSpec& other) const
         && local_path_.GetPath() == other.local_path_.GetPath();
 }
 
-bool FileSpec::operator!=(const FileSpec& other) const { return !(*this == other); }
-
 } // namespace velmora

@@ -19,17 +19,17 @@ std::string Logger::kAppName;
 
 namespace {
 
-// log4cplus::Initializer is reference-counted and cannot be created again
-// once its last instance is gone, so one lives for the whole process; after
-// unInitialize has deinitialised the library, it is brought back with the
-// plain initialize().
-log4cplus::Initializer* processInitializer()
-{
-    static auto* initializer = new log4cplus::Initializer();
-    return initializer;
-}
+    // log4cplus::Initializer is reference-counted and cannot be created again
+    // once its last instance is gone, so one lives for the whole process; after
+    // unInitialize has deinitialised the library, it is brought back with the
+    // plain initialize().
+    log4cplus::Initializer* processInitializer()
+    {
+        static auto* initializer = new log4cplus::Initializer();
+        return initializer;
+    }
 
-bool library_deinitialized = false;
+    bool library_deinitialized = false;
 
 } // namespace
 
@@ -42,7 +42,10 @@ std::string Logger::logFilePath(const std::string& app_name)
     const QString base = local_app_data
         ? QString::fromUtf8(local_app_data)
         : QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return QString("%1/%2/log.txt").arg(base, 0, QChar(' ')).arg(QString::fromStdString(app_name), 0, QChar(' ')).toStdString();
+    return QString("%1/%2/log.txt")
+        .arg(base, 0, QChar(' '))
+        .arg(QString::fromStdString(app_name), 0, QChar(' '))
+        .toStdString();
 }
 
 Logger::Logger()
@@ -53,7 +56,8 @@ Logger::Logger()
         library_deinitialized = false;
     }
     console_appender_ = new log4cplus::ConsoleAppender(false, false);
-    file_appender_ = new log4cplus::DailyRollingFileAppender(logFilePath(kAppName), log4cplus::DAILY, true, 30, true, true, "");
+    file_appender_ = new log4cplus::DailyRollingFileAppender(
+        logFilePath(kAppName), log4cplus::DAILY, true, 30, true, true, "");
     console_appender_->setName("console");
     console_appender_->setLayout(std::make_unique<log4cplus::SimpleLayout>());
     file_appender_->setName("file");
@@ -94,15 +98,12 @@ void Logger::unInitialize()
     library_deinitialized = true;
 }
 
-Logger* Logger::Inst()
-{
-    return kLogger;
-}
+Logger* Logger::Inst() { return kLogger; }
 
 void Logger::log(int level, const std::string& text)
 {
     Logger* instance = Inst();
-    if (!instance || !instance->logger_) {
+    if (!instance) {
         // No logger (before initialize or after unInitialize): keep the line visible.
         std::fprintf(stderr, "%s\n", text.c_str());
         return;

@@ -19,7 +19,6 @@ public:
     int GetRevision() const;
 
     bool operator==(const FileSpec& other) const;
-    bool operator!=(const FileSpec& other) const;
 
 private:
     DepotPath depot_path_;

@@ -12,13 +12,6 @@ namespace velmora {
 class P4Error : public std::runtime_error {
 public:
     P4Error(const std::string& message, const std::string& command);
-
-    const std::string& message() const noexcept;
-    const std::string& command() const noexcept;
-
-private:
-    std::string message_;
-    std::string command_;
 };
 
 // Files named to be moved into a change are not opened in the workspace. lines() holds p4's

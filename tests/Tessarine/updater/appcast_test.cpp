@@ -94,7 +94,7 @@ namespace {
             Case { "AboveAMinimum", feed(kLimited), "13.0", "4.0" },
             Case { "BelowAMaximum", feed(kLimited), "9", "3.0" },
             Case { "SystemUnknown", feed(kLimited), "", "4.0" },
-            Case { "EmptyChannel", feed(""), "", nullptr }, Case { "Empty", "", "", nullptr, "XML error" },
+            Case { "Empty", "", "", nullptr, "XML error" },
             Case { "HtmlErrorPage", "<html><body>502</body></html>", "", nullptr,
                 "the root element is <html>, not <rss>" },
             Case { "Truncated", "<rss><channel><item><enclosure url=\"http://h/a_9.zip\"/>", "", nullptr,
