@@ -2,10 +2,10 @@
 
 namespace velmora {
 
-ChangeSpec readChange(const P4Connection& connection, int change_id)
+ChangeForm readChange(const P4Connection& connection, int change_id)
 {
     return connection.runTagged({ "change", { "-o", std::to_string(change_id) }, {} },
-        [](const P4Output& output) { return parseChangeSpec(output); });
+        [](const P4Output& output) { return parseChangeForm(output); });
 }
 
 int writeChange(const P4Connection& connection, const ChangeForm& form, const std::string& verb)

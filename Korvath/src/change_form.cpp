@@ -55,7 +55,7 @@ namespace {
 std::string writeChangeForm(const ChangeForm& form)
 {
     std::string text;
-    writeValue(text, "Change", form.change);
+    writeValue(text, "Change", form.change == 0 ? std::string("new") : std::to_string(form.change));
     writeValue(text, "Client", form.client);
     writeValue(text, "User", form.user);
     writeValue(text, "Status", form.status);

@@ -5,18 +5,19 @@
 
 namespace velmora {
 
-// The text form `p4 change -i` reads. Empty optional fields are left out; so is Files when
-// the list is empty, which matters for a new change: a form without Files creates an empty
-// change instead of taking over the default changelist's files.
+// A change form: what `change -o N` reports and what `change -i` reads. Written, empty
+// optional fields are left out; so is Files when the list is empty, which matters for a
+// new change: a form without Files creates an empty change instead of taking over the
+// default changelist's files.
 struct ChangeForm {
-    std::string change = "new"; // "new" or the number
+    int change = 0; // 0 for a new change
     std::string client;
     std::string user;
     std::string status;
     std::string type;
     std::string identity;
     std::string stream;
-    std::string description;
+    std::string description; // as p4 holds it, normally ending in a line break
     std::vector<std::string> jobs;
     std::vector<std::string> files;
 };

@@ -31,21 +31,11 @@ Changelist Changelist::Save() const
 
     // The form is rewritten from the server's current one, so that its files and jobs stay:
     // a form without them would move the files to the default changelist and unfix the jobs.
-    ChangeSpec spec = readChange(*connection_, change_id_);
-    ChangeForm form;
-    form.change = std::to_string(spec.change);
-    form.client = spec.client;
-    form.user = spec.user;
-    form.status = spec.status;
-    form.type = spec.type;
-    form.identity = spec.identity;
-    form.stream = spec.stream;
+    ChangeForm form = readChange(*connection_, change_id_);
     form.description = description_;
-    form.jobs = spec.jobs;
-    form.files = spec.files;
     int saved_id = writeChange(*connection_, form, "updated");
 
-    ChangeSpec saved = readChange(*connection_, saved_id);
+    ChangeForm saved = readChange(*connection_, saved_id);
     return Changelist(connection_, saved.change, descriptionForDisplay(saved.description));
 }
 

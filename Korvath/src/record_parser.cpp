@@ -131,23 +131,23 @@ std::vector<FileSpec> parseShelvedFiles(const P4Output& output)
     }
 }
 
-ChangeSpec parseChangeSpec(const P4Output& output)
+ChangeForm parseChangeForm(const P4Output& output)
 {
     if (output.records.empty())
         throw P4OutputError("p4 change -o wrote no change form");
     const nlohmann::json& record = output.records.front();
-    ChangeSpec spec;
-    spec.change = parseNumber(requiredField(record, "Change", "change -o"), "change number");
-    spec.description = requiredField(record, "Description", "change -o");
-    spec.client = optionalField(record, "Client");
-    spec.user = optionalField(record, "User");
-    spec.status = optionalField(record, "Status");
-    spec.type = optionalField(record, "Type");
-    spec.identity = optionalField(record, "Identity");
-    spec.stream = optionalField(record, "Stream");
-    spec.jobs = indexedFields(record, "Jobs");
-    spec.files = indexedFields(record, "Files");
-    return spec;
+    ChangeForm form;
+    form.change = parseNumber(requiredField(record, "Change", "change -o"), "change number");
+    form.description = requiredField(record, "Description", "change -o");
+    form.client = optionalField(record, "Client");
+    form.user = optionalField(record, "User");
+    form.status = optionalField(record, "Status");
+    form.type = optionalField(record, "Type");
+    form.identity = optionalField(record, "Identity");
+    form.stream = optionalField(record, "Stream");
+    form.jobs = indexedFields(record, "Jobs");
+    form.files = indexedFields(record, "Files");
+    return form;
 }
 
 std::string descriptionForDisplay(const std::string& stored)

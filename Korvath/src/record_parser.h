@@ -1,5 +1,6 @@
 #pragma once
 
+#include "change_form.h"
 #include "korvath/file_spec.h"
 #include "korvath/submit_result.h"
 #include "p4_output.h"
@@ -29,19 +30,7 @@ std::vector<FileSpec> parseWhereRecords(const P4Output& output);
 std::vector<FileSpec> parseShelvedFiles(const P4Output& output);
 
 // `change -o N`, the fields a change form is rewritten from.
-struct ChangeSpec {
-    int change = 0;
-    std::string client;
-    std::string user;
-    std::string status;
-    std::string type;
-    std::string identity;
-    std::string stream;
-    std::string description; // as p4 holds it, normally ending in a line break
-    std::vector<std::string> jobs;
-    std::vector<std::string> files;
-};
-ChangeSpec parseChangeSpec(const P4Output& output);
+ChangeForm parseChangeForm(const P4Output& output);
 
 // A description as the user sees it: p4 ends every stored description with a line break.
 std::string descriptionForDisplay(const std::string& stored);

@@ -77,8 +77,8 @@ std::vector<FileSpec> Repository::GetOpenedFiles(std::initializer_list<std::stri
 
 Changelist Repository::GetChangelist(int change_id) const
 {
-    ChangeSpec spec = readChange(*connection_, change_id);
-    return Changelist(connection_, spec.change, descriptionForDisplay(spec.description));
+    ChangeForm form = readChange(*connection_, change_id);
+    return Changelist(connection_, form.change, descriptionForDisplay(form.description));
 }
 
 std::vector<FileSpec> Repository::GetChangelist(int change_id, bool shelved) const
@@ -95,7 +95,6 @@ Changelist Repository::CreateChangelist() const
 {
     const P4Settings& settings = connection_->settings();
     ChangeForm form;
-    form.change = "new";
     form.client = settings.client;
     form.user = settings.user;
     form.status = "new";

@@ -20,7 +20,7 @@ namespace {
             "Change:\tnew\n\nClient:\tws\n\nUser:\tal\n\nStatus:\tnew\n\nDescription:\n\tPending\n\n");
 
         ChangeForm existing;
-        existing.change = "42";
+        existing.change = 42;
         existing.status = "pending";
         existing.description = "Fix";
         existing.jobs = { "job000001" };
@@ -54,7 +54,7 @@ namespace {
         };
         for (const DescriptionRow& row : rows) {
             ChangeForm form;
-            form.change = "7";
+            form.change = 7;
             form.description = row.description;
             EXPECT_EQ(writeChangeForm(form), "Change:\t7\n\nDescription:\n" + row.block + "\n") << row.name;
         }

@@ -109,14 +109,14 @@ namespace {
                 FileSpec(DepotPath("//depot/a.c"), 4), FileSpec(DepotPath("//depot/%23b.c"), 1) }));
         EXPECT_TRUE(parseShelvedFiles(output({ R"({"change":"42","desc":"x\n"})" })).empty());
 
-        ChangeSpec spec = parseChangeSpec(output(
+        ChangeForm form = parseChangeForm(output(
             { R"({"Change":"42","Client":"ws","Description":"Line 1\nLine 2\n","Files0":"//a.c","Files1":"//b.c","Jobs0":"job1","Status":"pending","Type":"restricted","User":"al"})" }));
-        EXPECT_EQ(spec.change, 42);
+        EXPECT_EQ(form.change, 42);
         EXPECT_EQ(
-            spec.client + " " + spec.user + " " + spec.status + " " + spec.type, "ws al pending restricted");
-        EXPECT_EQ(spec.files, (std::vector<std::string> { "//a.c", "//b.c" }));
-        EXPECT_EQ(spec.jobs, (std::vector<std::string> { "job1" }));
-        EXPECT_EQ(descriptionForDisplay(spec.description), "Line 1\nLine 2");
+            form.client + " " + form.user + " " + form.status + " " + form.type, "ws al pending restricted");
+        EXPECT_EQ(form.files, (std::vector<std::string> { "//a.c", "//b.c" }));
+        EXPECT_EQ(form.jobs, (std::vector<std::string> { "job1" }));
+        EXPECT_EQ(descriptionForDisplay(form.description), "Line 1\nLine 2");
         EXPECT_EQ(descriptionForDisplay("keep\n\n"), "keep\n");
 
         SubmitResult result = parseSubmitResult(output({ R"({"change":"100","locked":"2"})",
@@ -138,7 +138,7 @@ namespace {
     {
         const auto files = [](const P4Output& output) { parseFileRecords(output, true); };
         const auto shelved = [](const P4Output& output) { parseShelvedFiles(output); };
-        const auto spec = [](const P4Output& output) { parseChangeSpec(output); };
+        const auto spec = [](const P4Output& output) { parseChangeForm(output); };
         const auto submit = [](const P4Output& output) { parseSubmitResult(output); };
         const auto stream = [](const P4Output& output) { parseStream(output); };
         const std::vector<MalformedRow> rows {
