@@ -182,22 +182,28 @@ std::string parseStream(const P4Output& output)
     return optionalField(record, "Stream");
 }
 
-std::string ticketKeyForPort(const std::string& port)
-{
-    std::string key = port;
-    static const char* const kProtocols[]
-        = { "tcp:", "tcp4:", "tcp6:", "tcp46:", "tcp64:", "ssl:", "ssl4:", "ssl6:", "ssl46:", "ssl64:" };
-    for (const char* protocol : kProtocols) {
-        std::string prefix(protocol);
-        if (lowered(key.substr(0, prefix.size())) == prefix) {
-            key = key.substr(prefix.size());
-            break;
+namespace {
+
+    // The key p4 stores a ticket under for a P4PORT value: no protocol prefix, host added to
+    // a bare port ("ssl:perforce:1666" -> "perforce:1666", "1666" -> "localhost:1666").
+    std::string ticketKeyForPort(const std::string& port)
+    {
+        std::string key = port;
+        static const char* const kProtocols[]
+            = { "tcp:", "tcp4:", "tcp6:", "tcp46:", "tcp64:", "ssl:", "ssl4:", "ssl6:", "ssl46:", "ssl64:" };
+        for (const char* protocol : kProtocols) {
+            std::string prefix(protocol);
+            if (lowered(key.substr(0, prefix.size())) == prefix) {
+                key = key.substr(prefix.size());
+                break;
+            }
         }
+        if (key.find(':') == std::string::npos)
+            key = "localhost:" + key;
+        return lowered(key);
     }
-    if (key.find(':') == std::string::npos)
-        key = "localhost:" + key;
-    return lowered(key);
-}
+
+} // namespace
 
 std::string parseTicket(const std::string& text, const std::string& user, const std::string& port)
 {

@@ -45,8 +45,4 @@ std::string parseStream(const P4Output& output);
 // preferring the one stored for this port; empty when the user has none.
 std::string parseTicket(const std::string& text, const std::string& user, const std::string& port);
 
-// The key p4 stores a ticket under for a P4PORT value: no protocol prefix, host added to a
-// bare port ("ssl:perforce:1666" -> "perforce:1666", "1666" -> "localhost:1666").
-std::string ticketKeyForPort(const std::string& port);
-
 } // namespace velmora
