@@ -1,27 +1,32 @@
 #pragma once
 
-// The main window over a real client: the stand-in depot and the tag, review
-// and check services on the loopback endpoints compiled into the test build.
-// The client is built without a window and initialised, then the window is
-// constructed on it; tests find widgets by object name.
+// The main window over a real client, the stand-in depot and the tag, review
+// and check services on the test build's loopback endpoints. Each modal box is
+// closed as a user would press Ok and its text kept, and so are the URLs meant
+// for the browser.
 #include "build_config.h"
 #include "check_server.h"
+#include "logger/logger.h"
+#include "modules/swarm_module.h"
 #include "p4v_submit_client/p4v_submit_client.h"
 #include "p4v_submit_client_ui/p4v_submit_client_ui.h"
 #include "review_server.h"
 #include "standin_depot.h"
 #include "tag_server.h"
 
-#include <QList>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
 #include <QMessageBox>
-#include <QObject>
-#include <QString>
 #include <QTemporaryDir>
-#include <QUrl>
+#include <QTest>
+#include <QTimer>
 
+#include <cstdlib>
 #include <memory>
 #include <ostream>
-#include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -29,73 +34,106 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 
 namespace velmora::testing {
 
-// Closes every modal box that appears while it lives, as a user would press
-// Ok, and keeps what the boxes said. Polls with single-shot timers, which also
-// fire inside a box's own event loop.
-class ModalBoxCloser : public QObject {
+class WindowFixture : public QObject, public ::testing::Test {
     Q_OBJECT
-public:
-    struct Box {
-        QString title;
-        QString text;
-        QMessageBox::StandardButtons buttons;
-    };
-
-    ModalBoxCloser();
-    QList<Box> boxes() const { return boxes_; }
-
-private:
-    void poll();
-
-    QList<Box> boxes_;
-};
-
-// Takes the URLs that would go to the desktop browser.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    UrlRecorder();
-    ~UrlRecorder() override;
-    QList<QUrl> urls() const { return urls_; }
-
 public slots:
-    void open(const QUrl& url) { urls_ << url; }
+    void openUrl(const QUrl& url) { urls_ << url; }
 
-private:
-    QList<QUrl> urls_;
-};
-
-class WindowFixture : public ::testing::Test {
 protected:
-    using TagList = standin::TagServer::TagList;
+    void SetUp() override
+    {
+        ASSERT_TRUE(app_data_.isValid());
+        setenv("LOCALAPPDATA", app_data_.path().toUtf8().constData(), 1);
+        Logger::initialize("WindowTest");
+        QDesktopServices::setUrlHandler("http", this, "openUrl");
+        closeBoxes();
+        tags_.replyWithTags({ { "feature", "新功能" }, { "fix", "修复" }, { "ui", "界面" },
+            { "docs", "文档" }, { "perf", "性能" } });
+        const QUrl tag_service(build_config::kTagServiceUrl), swarm(build_config::kSwarmUrl);
+        tags_.start(tag_service.port(), tag_service.host().toStdString());
+        reviews_.setUsers({ { "tester", "Test Er", "" }, { "alice", "Alice", "" }, { "albert", "Albert", "" },
+            { "Alex", "Alex", "" }, { "bob", "Bob", "" } });
+        reviews_.start(swarm.port(), swarm.host().toStdString());
+        check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
+    }
 
-    void SetUp() override;
-    void TearDown() override;
+    void TearDown() override
+    {
+        closeWindow();
+        check_.stop();
+        EXPECT_EQ(takeBoxes(), QStringList {}) << "boxes no test looked at";
+        QDesktopServices::unsetUrlHandler("http");
+        Logger::unInitialize();
+        unsetenv("LOCALAPPDATA");
+    }
 
-    // A pending change with one opened file; the client and the window on it.
-    P4VSubmitClientUI& openWindow(const std::string& description);
-    // The client alone, initialised, for tests that construct the window themselves.
-    P4VSubmitClient& openClient(const std::string& description);
+    // A pending change with one opened file, and the initialised client on it.
+    void openClient(const std::string& description)
+    {
+        const int change = depot_.addPendingChange(description, { depot_.file("src/window.cpp", 2) });
+        client_ = std::make_unique<P4VSubmitClient>(
+            P4VInputInfo { QString::number(change), QString::fromStdString(depot_.port()),
+                QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), {} },
+            false);
+        client_->initialize();
+    }
 
-    template <typename T> T* widget(const QString& name) const
+    void openWindow(const std::string& description = "[feature] 改动")
+    {
+        openClient(description);
+        window_ = std::make_unique<P4VSubmitClientUI>(client_.get(), nullptr);
+    }
+
+    void closeWindow()
+    {
+        window_.reset();
+        client_.reset();
+    }
+
+    template <typename T = QWidget> T* widget(const QString& name) const
     {
         T* found = window_->findChild<T*>(name);
-        EXPECT_NE(found, nullptr) << "no " << T::staticMetaObject.className() << " named "
-                                  << name.toStdString();
+        EXPECT_NE(found, nullptr) << name.toStdString();
         return found;
     }
 
-    // The log file's whole text.
-    QString logText() const;
+    void click(const QString& button) { QTest::mouseClick(widget<QAbstractButton>(button), Qt::LeftButton); }
+    QStringList takeBoxes() { return std::exchange(boxes_, {}); }
+    int change() const { return client_->getSwarmModule()->getPendingId(); }
+
+    bool waitForState(int state) const
+    {
+        return QTest::qWaitFor([&] { return client_->getSubmitState() == state; }, 15000);
+    }
+
+    QString logText() const
+    {
+        QFile file(QString::fromStdString(Logger::logFilePath("WindowTest")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
 
     QTemporaryDir app_data_;
     StandInDepot depot_;
     standin::TagServer tags_;
     standin::ReviewServer reviews_ { build_config::kSwarmUser, build_config::kSwarmToken };
     standin::CheckServer check_;
-    UrlRecorder browser_;
+    QStringList boxes_;
+    QList<QUrl> urls_;
     std::unique_ptr<P4VSubmitClient> client_;
     std::unique_ptr<P4VSubmitClientUI> window_;
+
+private:
+    // Polls with timers, which also fire inside a box's own event loop.
+    void closeBoxes()
+    {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            EXPECT_EQ(box->windowTitle(), "提示");
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+            boxes_ << box->text();
+            box->done(QMessageBox::Ok);
+        }
+        QTimer::singleShot(10, this, &WindowFixture::closeBoxes);
+    }
 };
 
 } // namespace velmora::testing
