@@ -8,10 +8,15 @@
 
 namespace velmora {
 
+void showTip(QWidget* window, const QString& text)
+{
+    QMessageBox::warning(window, "提示", text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
 void reportHandlerFailure(QWidget* window, const char* what)
 {
     Logger::logError(what);
-    QMessageBox::warning(window, "提示", QString::fromUtf8(what), QMessageBox::Ok, QMessageBox::NoButton);
+    showTip(window, QString::fromUtf8(what));
 }
 
 } // namespace velmora

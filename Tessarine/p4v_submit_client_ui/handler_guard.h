@@ -3,9 +3,13 @@
 #include <exception>
 #include <utility>
 
+class QString;
 class QWidget;
 
 namespace velmora {
+
+// The window's one kind of message: a "提示" warning box with an Ok button.
+void showTip(QWidget* window, const QString& text);
 
 // Logs a handler's failure at ERROR and shows it in a "提示" warning box over
 // the window; the window goes on.

@@ -144,11 +144,14 @@ void P4VSubmitClientUI::refreshTagsLabel()
 
 void P4VSubmitClientUI::syncDescription()
 {
-    runGuarded(this, [this] {
-        // One pass over both placeholders: a text holding "%1" stays as typed.
-        logic_client_->setDescription(QString("%1 %2").arg(
-            tag_module_->getCurrentTagsLiterals(), ui_->description_text_edit_->toPlainText().trimmed()));
-    });
+    runGuarded(this, [this] { handOverDescription(); });
+}
+
+void P4VSubmitClientUI::handOverDescription()
+{
+    // One pass over both placeholders: a text holding "%1" stays as typed.
+    logic_client_->setDescription(QString("%1 %2").arg(
+        tag_module_->getCurrentTagsLiterals(), ui_->description_text_edit_->toPlainText().trimmed()));
 }
 
 void P4VSubmitClientUI::onTagCheckStateChanged(QWidget* box, int state)

@@ -14,7 +14,6 @@
 #include <QDesktopServices>
 #include <QList>
 #include <QMenu>
-#include <QMessageBox>
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QTextDocument>
@@ -22,15 +21,6 @@
 
 #include <string>
 #include <vector>
-
-namespace {
-
-void warn(QWidget* window, const QString& text)
-{
-    QMessageBox::warning(window, "提示", text, QMessageBox::Ok, QMessageBox::NoButton);
-}
-
-} // namespace
 
 namespace velmora {
 
@@ -97,12 +87,12 @@ void P4VSubmitClientUI::addReviewer()
         const QString name = ui_->swarm_user_search_lb_->text().trimmed();
         const std::string user = name.toUtf8().toStdString();
         if (!swarm_module_->hasReviewer(user)) {
-            warn(this, "添加失败,当前用户不存在.");
+            showTip(this, "添加失败,当前用户不存在.");
             return;
         }
         for (int row = 0; row < reviewer_model_->rowCount(); ++row) {
             if (reviewer_model_->index(row, 0).data().toString() == name) {
-                warn(this, QString("重复添加用户[%1].").arg(name));
+                showTip(this, QString("重复添加用户[%1].").arg(name));
                 return;
             }
         }
@@ -117,11 +107,11 @@ void P4VSubmitClientUI::createSwarmReview()
         // here keeps one shelf owner per run, as the submit buttons do.
         const int state = logic_client_->getSubmitState();
         if (state == SubmitState::Submitting) {
-            warn(this, "正在提交ing,请稍后...");
+            showTip(this, "正在提交ing,请稍后...");
             return;
         }
         if (state == SubmitState::PreChecking) {
-            warn(this, "正在预检测ing,请稍后...");
+            showTip(this, "正在预检测ing,请稍后...");
             return;
         }
 

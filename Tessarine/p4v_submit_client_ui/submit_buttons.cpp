@@ -9,7 +9,6 @@
 #include "ui_brelling.h"
 
 #include <QDesktopServices>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -41,11 +40,6 @@ QString refusalText(int state)
     }
 }
 
-void warn(QWidget* window, const QString& text)
-{
-    QMessageBox::warning(window, "提示", text, QMessageBox::Ok, QMessageBox::NoButton);
-}
-
 } // namespace
 
 namespace velmora {
@@ -58,7 +52,7 @@ void P4VSubmitClientUI::onSubmitButton()
             return;
         QString reason;
         if (!logic_client_->validate(&reason)) {
-            warn(this, reason);
+            showTip(this, reason);
             return;
         }
         claimRunAndEmit(false);
@@ -75,19 +69,12 @@ void P4VSubmitClientUI::onPreSubmitButton()
     });
 }
 
-void P4VSubmitClientUI::handOverDescription()
-{
-    // Refused presses too: the client always holds what the window shows.
-    logic_client_->setDescription(QString("%1 %2").arg(
-        tag_module_->getCurrentTagsLiterals(), ui_->description_text_edit_->toPlainText().trimmed()));
-}
-
 bool P4VSubmitClientUI::refuseInCurrentState()
 {
     const QString refusal = refusalText(logic_client_->getSubmitState());
     if (refusal.isEmpty())
         return false;
-    warn(this, refusal);
+    showTip(this, refusal);
     return true;
 }
 
@@ -100,7 +87,7 @@ void P4VSubmitClientUI::claimRunAndEmit(bool is_pre_check)
         QString refusal = refusalText(logic_client_->getSubmitState());
         if (refusal.isEmpty()) // the run in the way has ended since
             refusal = refusalText(is_pre_check ? SubmitState::PreChecking : SubmitState::Submitting);
-        warn(this, refusal);
+        showTip(this, refusal);
         return;
     }
     emit submitClicked(is_pre_check);
