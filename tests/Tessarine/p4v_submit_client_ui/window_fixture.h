@@ -1,9 +1,9 @@
 #pragma once
 
 // The main window over a real client, the stand-in depot and the tag, review
-// and check services on the test build's loopback endpoints. Each modal box is
-// closed as a user would press Ok and its text kept, and so are the URLs meant
-// for the browser.
+// and check services on the test build's loopback endpoints. A user's hand
+// closes each box with Ok (its text kept) and picks the first entry of a
+// context menu (where it opened kept); URLs meant for the browser are kept.
 #include "build_config.h"
 #include "check_server.h"
 #include "logger/logger.h"
@@ -18,9 +18,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <cstdlib>
@@ -46,13 +48,14 @@ protected:
         setenv("LOCALAPPDATA", app_data_.path().toUtf8().constData(), 1);
         Logger::initialize("WindowTest");
         QDesktopServices::setUrlHandler("http", this, "openUrl");
-        closeBoxes();
+        actAsUser();
         tags_.replyWithTags({ { "feature", "新功能" }, { "fix", "修复" }, { "ui", "界面" },
             { "docs", "文档" }, { "perf", "性能" } });
         const QUrl tag_service(build_config::kTagServiceUrl), swarm(build_config::kSwarmUrl);
         tags_.start(tag_service.port(), tag_service.host().toStdString());
-        reviews_.setUsers({ { "tester", "Test Er", "" }, { "alice", "Alice", "" }, { "albert", "Albert", "" },
-            { "Alex", "Alex", "" }, { "bob", "Bob", "" } });
+        reviews_.setUsers(
+            { { "tester", "Test Er", "" }, { "alice", "Alice", "" }, { "ALICE", "Alice Upper", "" },
+                { "albert", "Albert", "" }, { "Alex", "Alex", "" }, { "bob", "鲍勃", "" } });
         reviews_.start(swarm.port(), swarm.host().toStdString());
         check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
     }
@@ -61,7 +64,7 @@ protected:
     {
         closeWindow();
         check_.stop();
-        EXPECT_EQ(takeBoxes(), QStringList {}) << "boxes no test looked at";
+        EXPECT_EQ(takeBoxes(), "") << "boxes no test looked at";
         QDesktopServices::unsetUrlHandler("http");
         Logger::unInitialize();
         unsetenv("LOCALAPPDATA");
@@ -98,7 +101,9 @@ protected:
     }
 
     void click(const QString& button) { QTest::mouseClick(widget<QAbstractButton>(button), Qt::LeftButton); }
-    QStringList takeBoxes() { return std::exchange(boxes_, {}); }
+    void type(const QString& text) { widget<QTextEdit>("description_text_edit_")->setPlainText(text); }
+    // What the boxes shown since the last look said, joined by "|".
+    QString takeBoxes() { return std::exchange(boxes_, {}).join('|'); }
     int change() const { return client_->getSwarmModule()->getPendingId(); }
 
     bool waitForState(int state) const
@@ -106,10 +111,15 @@ protected:
         return QTest::qWaitFor([&] { return client_->getSubmitState() == state; }, 15000);
     }
 
-    QString logText() const
+    bool logged(const QString& line) const
     {
         QFile file(QString::fromStdString(Logger::logFilePath("WindowTest")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return file.open(QIODevice::ReadOnly) && QString::fromUtf8(file.readAll()).contains(line);
+    }
+    // One box with a failure's text, which the log has at ERROR.
+    bool failureShown(const QString& box) const
+    {
+        return !box.isEmpty() && !box.contains('|') && logged("ERROR - " + box);
     }
 
     QTemporaryDir app_data_;
@@ -119,12 +129,13 @@ protected:
     standin::CheckServer check_;
     QStringList boxes_;
     QList<QUrl> urls_;
+    QPoint menu_at_;
     std::unique_ptr<P4VSubmitClient> client_;
     std::unique_ptr<P4VSubmitClientUI> window_;
 
 private:
-    // Polls with timers, which also fire inside a box's own event loop.
-    void closeBoxes()
+    // Polls with timers, which also fire inside a box's or a menu's own event loop.
+    void actAsUser()
     {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             EXPECT_EQ(box->windowTitle(), "提示");
@@ -132,7 +143,12 @@ private:
             boxes_ << box->text();
             box->done(QMessageBox::Ok);
         }
-        QTimer::singleShot(10, this, &WindowFixture::closeBoxes);
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            menu_at_ = menu->pos();
+            menu->setActiveAction(menu->actions().value(0));
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+        QTimer::singleShot(10, this, &WindowFixture::actAsUser);
     }
 };
 

@@ -1,138 +1,106 @@
-// The window's construction, the description rule, the console, and the two
-// action buttons over real runs.
+// The main window: its construction, the description rule, the console, the two
+// action buttons over real runs, the check-result view and the review panel.
 #include "window_fixture.h"
 
-#include "modules/tag_module.h"
+#include "modules/swarm_constants.h"
 #include "p4v_submit_client/submit_state.h"
+#include "p4v_submit_client_ui/check_result_rows.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCompleter>
-#include <QGridLayout>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPixmap>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTextBlock>
 #include <QTextBrowser>
-#include <QTextEdit>
 
 #include <atomic>
+#include <functional>
+
+#include <nlohmann/json.hpp>
 
 namespace velmora::testing {
 namespace {
 
     using namespace SubmitState;
+    using Route = standin::ReviewServer::Route;
     using WindowTest = WindowFixture;
 
-    TEST_F(WindowTest, ConstructionBuildsTagBoxesCompleterAndImagesAndFillsThePanelBeforeShowing)
+    TEST_F(WindowTest, BuiltAndFilledBeforeShownThenTheDescriptionRuleAndTheConsole)
     {
         openClient("[ui]  laid out ");
-        bool shown_while_filling = false;
+        // A failure while building goes on to start-up's handler.
+        reviews_.setRouteReply(Route::ChangeCheck, { 500, "down" });
+        EXPECT_THROW(P4VSubmitClientUI(client_.get(), nullptr), std::exception);
+        reviews_.clearRouteReply(Route::ChangeCheck);
+        bool shown_early = false;
         QObject::connect(client_->getSwarmModule(), &SwarmModule::updateSwarmInfoCompleted, [&] {
             for (QWidget* top : QApplication::topLevelWidgets())
-                shown_while_filling |= top->objectName() == "Brelling" && top->isVisible();
+                shown_early |= top->objectName() == "Brelling" && top->isVisible();
         });
         window_ = std::make_unique<P4VSubmitClientUI>(client_.get(), nullptr);
-        EXPECT_FALSE(shown_while_filling);
+        EXPECT_FALSE(shown_early);
         EXPECT_TRUE(window_->isVisible());
+        auto* prefix = widget<QTextEdit>("prefix_text_edit_");
         EXPECT_EQ(widget<QTextEdit>("description_text_edit_")->toPlainText(), "laid out");
-        EXPECT_EQ(widget<QTextEdit>("prefix_text_edit_")->toPlainText(), "[ui]");
+        EXPECT_EQ(prefix->toPlainText(), "[ui]");
         EXPECT_EQ(client_->getDescription(), "[ui] laid out");
-
-        const auto tags = client_->getTagModule()->getProjectTags();
-        auto* grid = widget<QGridLayout>("tag_grid_layout");
-        ASSERT_EQ(grid->count(), 5);
-        for (int i = 0; i < 5; ++i) { // three to a row
-            QLayoutItem* item = grid->itemAtPosition(i / 3, i % 3);
-            auto* box = item ? qobject_cast<QCheckBox*>(item->widget()) : nullptr;
-            ASSERT_NE(box, nullptr) << i;
-            EXPECT_EQ(std::make_pair(box->text(), box->toolTip()), tags[i]);
-            EXPECT_EQ(item->alignment(), Qt::AlignLeft | Qt::AlignVCenter);
-            EXPECT_EQ(box->isChecked(), box->text() == "ui");
-        }
 
         QCompleter* completer = widget<QLineEdit>("swarm_user_search_lb_")->completer();
         ASSERT_NE(completer, nullptr);
-        for (const auto& [prefix, proposed] :
-            { std::pair<QString, QStringList> { "al", { "alice", "albert" } }, { "Al", { "Alex" } },
-                { "lic", {} } }) {
-            completer->setCompletionPrefix(prefix);
-            QStringList got;
-            for (int row = 0; completer->setCurrentRow(row); ++row)
-                got << completer->currentCompletion();
-            EXPECT_EQ(got, proposed) << prefix.toStdString();
+        for (const auto& [typed, proposed] : { std::pair { "al", 2 }, { "Al", 1 }, { "lic", 0 } }) {
+            completer->setCompletionPrefix(typed); // alice and albert; Alex; none
+            EXPECT_EQ(completer->completionCount(), proposed) << typed;
         }
 
-        for (const char* file :
-            { "logo", "background", "feedback", "submitter_button", "refresh", "openlink", "add", "checked2",
-                "down_arror", "up_arror", "detail", "back", "checked", "failed", "rotation", "tz", "search" })
-            EXPECT_FALSE(QPixmap(QString(":/Tessarine/Resource/%1.png").arg(file)).isNull()) << file;
-        const QString link = widget<QLabel>("label_link_")->text();
-        EXPECT_TRUE(link.contains(R"(src=":/Tessarine/Resource/feedback.png")")) << link.toStdString();
-        EXPECT_TRUE(link.contains(QString::fromUtf8(build_config::kFeedbackUrl))) << link.toStdString();
-    }
-
-    TEST_F(WindowTest, AFailureDuringConstructionGoesOnToStartUp)
-    {
-        openClient("[feature] no review server");
-        reviews_.setRouteReply(standin::ReviewServer::Route::ChangeCheck, { 500, "down" });
-        EXPECT_THROW(P4VSubmitClientUI(client_.get(), nullptr), std::exception);
-    }
-
-    TEST_F(WindowTest, DescriptionIsTheTagsOneBlankAndTheTrimmedTextTagsTakenAtTheNextEdit)
-    {
-        openWindow("  no tags, kept whole \n");
-        EXPECT_EQ(client_->getDescription(), " no tags, kept whole");
-        for (const auto& [tag, typed, text] :
-            { std::tuple<QString, QString, QString> { "fix", "   padded \t\n ", "padded" },
-                { "", "no tag", "no tag" }, { "docs", "", "" } }) {
+        for (const auto& [tag, typed, description] :
+            { std::tuple<QString, QString, QString> { "fix", "   padded \t\n ", "[fix] padded" },
+                { "", "no tag", " no tag" }, { "docs", "", "[docs] " } }) {
             const QString before = client_->getDescription();
             for (QCheckBox* box : window_->findChildren<QCheckBox*>())
-                if (box->isChecked() != (box->text() == tag))
-                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-            const QString literal = tag.isEmpty() ? "" : "[" + tag + "]";
-            EXPECT_EQ(widget<QTextEdit>("prefix_text_edit_")->toPlainText(), literal);
+                box->setChecked(box->text() == tag);
+            EXPECT_EQ(prefix->toPlainText(), tag.isEmpty() ? "" : "[" + tag + "]");
             EXPECT_EQ(client_->getDescription(), before);
-            widget<QTextEdit>("description_text_edit_")->setPlainText(typed);
-            EXPECT_EQ(client_->getDescription(), literal + " " + text) << typed.toStdString();
+            type(typed);
+            EXPECT_EQ(client_->getDescription(), description);
         }
-    }
 
-    TEST_F(WindowTest, ConsoleShowsEachLineAsOneParagraphLogsItAsItCameAndFollowsNoLink)
-    {
         const QString br(QChar(0x2028)); // a "<br />" read back
-        openWindow();
         auto* console = widget<QTextBrowser>("console_text_browser_");
         for (const auto& [line, shown, error] :
             { std::tuple<QString, QString, bool> { "word\r\nnext", "word" + br + "next", false },
                 { "a\n\n\r\n\rb", "a" + br + "b", true },
                 { "ends with a break\n", "ends with a break" + br, false },
                 { "<font color='#ff0000'>plain</font>", "plain", true } }) {
-            if (error)
-                emit client_->errorMessageOutput(line);
-            else
-                emit client_->processInfoOutput(line);
+            error ? emit client_->errorMessageOutput(line) : emit client_->processInfoOutput(line);
             EXPECT_EQ(console->document()->lastBlock().text(), shown);
-            EXPECT_TRUE(logText().contains((error ? "ERROR - " : "INFO  - ") + line)) << line.toStdString();
+            EXPECT_TRUE(logged((error ? "ERROR - " : "INFO  - ") + line)) << line.toStdString();
         }
-        emit client_->processInfoOutput("报告见 <a href=\"http://127.0.0.1:9/report\">the report</a>");
-        const QString before = console->toHtml();
-        QTextCursor cursor(console->document()->lastBlock());
-        cursor.movePosition(QTextCursor::EndOfBlock);
-        cursor.movePosition(QTextCursor::Left, QTextCursor::MoveAnchor, 3);
-        QTest::mouseClick(console->viewport(), Qt::LeftButton, {}, console->cursorRect(cursor).center());
+        emit console->anchorClicked(QUrl("http://127.0.0.1:9/report"));
         EXPECT_EQ(urls_, QList<QUrl> { QUrl("http://127.0.0.1:9/report") });
-        EXPECT_EQ(console->toHtml(), before);
     }
 
-    TEST_F(WindowTest, EachStateRefusesBothButtonsOrLetsTheValidatedSubmitAndThePreCheckGo)
+    TEST_F(WindowTest, PressesHandTheDescriptionOverThenTheStateRefusesOrAValidatedRunIsClaimed)
     {
-        for (const auto& [state, refusal] :
-            { std::pair<int, QString> { SubmitError, "提交遇到异常,请解决错误后重新打开UI" },
-                { Submitted, "已提交完成" }, { Submitting, "正在提交ing,请稍后..." },
-                { PreChecking, "正在预检测ing,请稍后..." }, { Idle, "" }, { PreCheckPassed, "" },
-                { SubmitCheckFailed, "" }, { PreCheckFailed, "" } }) {
+        // The state, the review (0 not passed, 1 passed, 2 its server down), what the boxes say
+        // ("*": a failure, logged), the button that started a run (-1 none, 0 submit, 1 pre-check).
+        const std::tuple<int, int, QString, int> cases[] = {
+            { SubmitError, 0, "提交遇到异常,请解决错误后重新打开UI", -1 },
+            { Submitted, 0, "已提交完成", -1 },
+            { Submitting, 0, "正在提交ing,请稍后...", -1 },
+            { PreChecking, 0, "正在预检测ing,请稍后...", -1 },
+            { Idle, 0, "需要通过Swarm审核", 1 }, // the pre-check asks no one
+            { Idle, 2, "*", 1 },
+            { PreCheckPassed, 1, "正在提交ing,请稍后...", 0 }, // the submit's claim refuses the pre-check
+            { SubmitCheckFailed, 1, "正在提交ing,请稍后...", 0 },
+            { PreCheckFailed, 1, "正在提交ing,请稍后...", 0 },
+        };
+        for (const auto& [state, review, said, started] : cases) {
             SCOPED_TRACE(state);
             openWindow();
             // Running states by a claimed run, the others by a run to the check server's verdict.
@@ -144,75 +112,268 @@ namespace {
                     script.pieces = { standin::CheckServer::frame(standin::CheckServer::checkResult(true)) };
                 check_.setScript(script);
                 if (state == SubmitError)
-                    depot_.injectFault(
-                        "submit", "Submit failed -- fix problems above then use 'p4 submit -e 1'.");
+                    depot_.injectFault("submit", "Submit failed -- fix problems above.");
                 emit window_->submitClicked(state == PreCheckPassed || state == PreCheckFailed);
                 ASSERT_TRUE(waitForState(state)) << "stuck in " << client_->getSubmitState();
                 check_.setScript({});
             }
+            if (review == 1)
+                reviews_.setCheckResult(change(), true);
+            if (review == 2)
+                reviews_.setRouteReply(Route::ChangeCheck, { 500, "change store down" });
             QSignalSpy emitted(window_.get(), &P4VSubmitClientUI::submitClicked);
             for (const char* button : { "submit_btn_", "pre_submit_btn_" }) {
-                // Changed without the edit that hands it over: every press does.
+                // Changed without the edit that hands it over: the press does, and acts at once.
                 const QSignalBlocker quiet(widget("description_text_edit_"));
-                widget<QTextEdit>("description_text_edit_")->setPlainText(QString("  %1 ").arg(button));
-                click(button);
+                type(QString("  %1 ").arg(button));
+                QTest::mousePress(widget(button), Qt::LeftButton);
                 EXPECT_EQ(client_->getDescription(), QString("[feature] %1").arg(button));
+                QTest::mouseRelease(widget(button), Qt::LeftButton);
             }
-            if (refusal.isEmpty()) { // the review is not passed; the pre-check asks no one
-                EXPECT_EQ(takeBoxes(), QStringList { "需要通过Swarm审核" });
-                EXPECT_EQ(emitted, QList<QVariantList> { { true } });
-                EXPECT_TRUE(waitForState(PreCheckFailed));
-            } else {
-                EXPECT_EQ(takeBoxes(), QStringList(2, refusal));
-                EXPECT_EQ(emitted.size(), 0);
-                EXPECT_EQ(client_->getSubmitState(), state);
-            }
+            const QString boxes = takeBoxes();
+            EXPECT_TRUE(said == "*" ? failureShown(boxes) : boxes == (started < 0 ? said + "|" + said : said))
+                << boxes.toStdString();
+            EXPECT_EQ(
+                emitted, started < 0 ? QList<QVariantList>() : QList<QVariantList> { { started == 1 } });
+            EXPECT_TRUE(waitForState(started < 0 ? state : started ? PreCheckFailed : SubmitCheckFailed));
             closeWindow();
             depot_.clearFaults();
+            reviews_.clearRouteReply(Route::ChangeCheck);
         }
     }
 
-    TEST_F(WindowTest, APressActsBeforeTheFormClearsTheResultsClaimsItsRunAndEndsInABoxWhenValidationFails)
+    class CheckResultViewTest : public WindowFixture {
+    protected:
+        void show(const CheckResult& result) { emit client_->checkResultArrived(result); }
+        QListWidget* list() const { return widget<QListWidget>("console_text_result_info_"); }
+        QWidget* row(int i) const { return list()->itemWidget(list()->item(i)); }
+
+        // Row i's widgets in the order of its layout, and what each shows.
+        template <typename T = QWidget> T* at(int i, int k) const
+        {
+            return row(i) ? qobject_cast<T*>(
+                       row(i)->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).value(k))
+                          : nullptr;
+        }
+        QStringList texts(int i) const
+        {
+            QStringList texts;
+            for (int k = 0; QWidget* w = at(i, k); ++k)
+                texts << w->property(qobject_cast<QTextBrowser*>(w) ? "plainText" : "text").toString();
+            return texts;
+        }
+        void press(int i, int k) { QTest::mouseClick(at<QAbstractButton>(i, k), Qt::LeftButton); }
+    };
+
+    TEST_F(CheckResultViewTest, SummaryInTheColoursOfTheTitlesAGroupsErrorsBackAndRowsBuiltAsTheyComeIntoView)
     {
         openWindow();
-        reviews_.setCheckResult(change(), true);
-        auto* results = widget<QListWidget>("console_text_result_info_");
-        QSignalSpy emitted(window_.get(), &P4VSubmitClientUI::submitClicked);
-        int rows_at_emit = -1;
-        QObject::connect(
-            window_.get(), &P4VSubmitClientUI::submitClicked, [&] { rows_at_emit = results->count(); });
-        for (const auto& [button, pre_check, waiting] :
-            { std::tuple<QString, bool, QString> { "submit_btn_", false, "正在提交ing,请稍后..." },
-                { "pre_submit_btn_", true, "正在预检测ing,请稍后..." } }) {
-            results->addItem("previous result");
-            emitted.clear();
-            click(button);
-            emit widget<QAbstractButton>(button)->pressed(); // before the worker may have taken the run
-            EXPECT_EQ(rows_at_emit, 1);
-            EXPECT_EQ(results->count(), pre_check ? 1 : 0);
-            EXPECT_EQ(takeBoxes(), QStringList { waiting });
-            EXPECT_EQ(emitted, QList<QVariantList> { { pre_check } });
-            EXPECT_TRUE(waitForState(pre_check ? PreCheckFailed : SubmitCheckFailed));
+        show({ true, { { { { "//a.c", "bad" } }, "Naming" } } }); // its groups are not shown
+        EXPECT_EQ(texts(0), (QStringList { "", "通过" }));
+        EXPECT_EQ(list()->count(), 1);
+
+        // Colours from the titles' digests: the empty title, "abc", "abc" up to a NUL, and
+        // one whose digest ends in "f".
+        const QStringList titles { "", "abc", QString("abc") + QChar(0) + "ignored", "Checker 3" };
+        const QStringList colours { "249,150,227", "227,249,238", "227,249,238", "249,216,238" };
+        const QString padded = "  //streams/main/角色 A/T_Hero_D.uasset\t";
+        const QString unbroken = QString("T_Hero_D").repeated(80);
+        const CheckResult result { false,
+            { { {}, titles[0] }, { { { "//a.c", "bad" } }, titles[1] }, { {}, titles[2] },
+                { { { padded, "名字" }, { "", "no path" }, { unbroken, "bad" } }, titles[3] } } };
+        show(result);
+        ASSERT_EQ(list()->count(), 5);
+        EXPECT_EQ(texts(0), (QStringList { "", "失败" }));
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(row(i + 1)->styleSheet().contains("background-color:rgb(" + colours[i] + ");")) << i;
+            const QString count = QString("%1 处").arg(result.ErrorGroups[i].Errs.size());
+            EXPECT_EQ(texts(i + 1), (QStringList { titles[i], count, "查看" }));
         }
 
-        std::atomic<bool> claimed { false };
-        reviews_.setObserver([&](const standin::RecordedRequest&) {
-            if (!claimed.exchange(true))
-                client_->claimRun(true); // another press, while the submit validates
-        });
-        click("submit_btn_");
-        reviews_.setObserver(nullptr);
-        EXPECT_EQ(takeBoxes(), QStringList { "正在预检测ing,请稍后..." });
+        press(4, 2);
+        ASSERT_EQ(list()->count(), 4);
+        EXPECT_TRUE(row(0)->styleSheet().contains("background-color:rgb(" + colours[3] + ");"));
+        EXPECT_EQ(texts(0), (QStringList { "返回", titles[3] }));
+        EXPECT_EQ(texts(1), (QStringList { "1", padded, "复制", "名字" }));
+        EXPECT_EQ(texts(2), (QStringList { "2", "no path" }));
+        QGuiApplication::clipboard()->clear();
+        press(1, 2);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), padded);
 
-        reviews_.setRouteReply(standin::ReviewServer::Route::ChangeCheck, { 500, "change store down" });
-        emit window_->submitClicked(true); // ends the claimed run
-        ASSERT_TRUE(waitForState(PreCheckFailed));
-        emitted.clear();
-        click("submit_btn_");
-        const QStringList said = takeBoxes();
-        ASSERT_EQ(said.size(), 1);
-        EXPECT_TRUE(logText().contains("ERROR - " + said.first())) << said.first().toStdString();
-        EXPECT_TRUE(emitted.isEmpty());
+        // Boxes of whole 14-pixel lines, the text measured as wrapped anywhere.
+        for (const auto& [measured, box] :
+            { std::pair { 0, 14 }, { 12, 14 }, { 13, 28 }, { 26, 28 }, { 27, 42 } })
+            EXPECT_EQ(check_result_rows::textBoxHeight(measured), box) << measured;
+        auto* path = at<QTextBrowser>(3, 1);
+        ASSERT_TRUE(path && at(3, 3) && at(2, 1));
+        EXPECT_EQ(path->wordWrapMode(), QTextOption::WrapAnywhere);
+        EXPECT_GT(path->maximumHeight(), 28);
+        EXPECT_EQ(
+            list()->item(3)->sizeHint().height(), at(3, 3)->maximumHeight() + 36 + path->maximumHeight());
+        EXPECT_EQ(list()->item(2)->sizeHint().height(), at(2, 1)->maximumHeight() + 36);
+
+        for (int index : { -1, 4, 7 }) {
+            window_->displayErrorsOfSpecifiedType(result, index);
+            EXPECT_EQ(texts(0).value(1), titles[3]) << index;
+        }
+        press(0, 0);
+        ASSERT_EQ(list()->count(), 5);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(texts(i + 1).value(0), titles[i]);
+
+        // A new result replaces the detail view too; 400 errors get widgets near the view only.
+        show({ false,
+            { { QList<CheckerItem>(400, { "//streams/main/T_D.uasset", "不是 2 的幂" }), "Naming" } } });
+        press(1, 2);
+        ASSERT_EQ(list()->count(), 401);
+        EXPECT_EQ(row(351), nullptr);
+        list()->scrollToItem(list()->item(351));
+        EXPECT_EQ(texts(351).value(0), "351");
+        EXPECT_TRUE(list()->visualItemRect(list()->item(351)).contains(row(351)->geometry()));
+        EXPECT_EQ(row(0), nullptr);
+        list()->verticalScrollBar()->setValue(0);
+        press(0, 0);
+        EXPECT_EQ(texts(1).value(0), "Naming");
+    }
+
+    class ReviewPanelTest : public WindowFixture {
+    protected:
+        QString add(const QString& typed)
+        {
+            widget<QLineEdit>("swarm_user_search_lb_")->setText(typed);
+            click("swarm_reviewer_add_btn_");
+            EXPECT_EQ(widget<QLineEdit>("swarm_user_search_lb_")->text(), typed);
+            return takeBoxes();
+        }
+
+        // The reviewer rows as "user/full name".
+        QStringList rows() const
+        {
+            const QAbstractItemModel* model = widget<QTableView>("swarm_reviewer_table_view_")->model();
+            QStringList rows;
+            for (int row = 0; row < model->rowCount(); ++row)
+                rows << model->index(row, 0).data().toString() + "/" + model->index(row, 1).data().toString();
+            return rows;
+        }
+
+        // The must-review and state labels, whether reviewers may be picked (the search line,
+        // the add and create buttons, the table's menu), and the rows.
+        void expectPanel(
+            const QString& must_review, const QString& state, bool picking, const QStringList& shown)
+        {
+            EXPECT_EQ(widget<QLabel>("force_changelist_review_state_lb_")->text(), must_review);
+            EXPECT_EQ(widget<QLabel>("swarm_review_state_lb_")->text(), state);
+            EXPECT_EQ(widget("swarm_reviewer_add_btn_")->isEnabled(), picking);
+            EXPECT_EQ(widget("swarm_review_create_btn_")->isEnabled(), picking);
+            EXPECT_EQ(widget<QLineEdit>("swarm_user_search_lb_")->isReadOnly(), !picking);
+            EXPECT_EQ(widget("swarm_reviewer_table_view_")->findChild<QMenu*>()->isEnabled(), picking);
+            EXPECT_EQ(rows(), shown);
+        }
+    };
+
+    TEST_F(ReviewPanelTest, PanelAndLinkFollowTheReviewStateOfTheLastRefresh)
+    {
+        const QString base = QString::fromUtf8(kSwarmUrl);
+        for (const auto& [state, must_review, shown] :
+            { std::tuple<std::string, QString, QString> { "", "是", "UnCreate" },
+                { "needsReview", "是", "NeedReview" }, { "approved", "否", "Approved" } }) {
+            SCOPED_TRACE(state);
+            openWindow();
+            ASSERT_EQ(add("albert"), "");
+            if (!state.empty()) {
+                reviews_.addReview({ 911, "tester", "", state, { change() }, { "bob", "alice" }, {} });
+                reviews_.setComments(
+                    911, { { 1, "bob", "looks fine" }, { 2, "alice", "<b>not markup</b>\n第二行" } });
+            }
+            // Refreshed twice: the picked rows go.
+            for (const char* button :
+                { "swarm_out_link_btn_", "swarm_refresh_btn_", "swarm_refresh_btn_", "swarm_out_link_btn_" })
+                click(button);
+            EXPECT_EQ(
+                urls_, (QList<QUrl> { QUrl(base), QUrl(state.empty() ? base : base + "/reviews/911") }));
+            expectPanel(must_review, shown, state.empty(),
+                state.empty() ? QStringList() : QStringList { "alice/Alice", "bob/鲍勃", "tester/Test Er" });
+            auto* comments = widget<QTextEdit>("swarm_comment_text_");
+            EXPECT_EQ(comments->toPlainText(),
+                state.empty() ? "" : "[bob]:looks fine\n[alice]:<b>not markup</b>\n第二行");
+            EXPECT_EQ(comments->document()->blockCount(), state.empty() ? 1 : 2); // a paragraph each
+            closeWindow();
+            urls_.clear();
+        }
+    }
+
+    TEST_F(ReviewPanelTest, AddTrimsAndRefusesUnknownNamesAndExactDuplicatesDeleteRemovesTheCurrentRow)
+    {
+        openWindow();
+        const QString unknown = "添加失败,当前用户不存在.";
+        const QStringList all { "alice/Alice", "ALICE/Alice Upper", "bob/鲍勃" };
+        for (const auto& [typed, said, count] : { std::tuple<QString, QString, int> { "  alice \t", "", 1 },
+                 { "\talice ", "重复添加用户[alice].", 1 }, { "Alice", unknown, 1 }, { "ALICE", "", 2 },
+                 { "", unknown, 2 }, { "bob", "", 3 } }) {
+            EXPECT_EQ(add(typed), said) << typed.toStdString();
+            EXPECT_EQ(rows(), all.mid(0, count)) << typed.toStdString();
+        }
+        // "删除" from the menu at the cursor.
+        auto* table = widget<QTableView>("swarm_reviewer_table_view_");
+        QCursor::setPos(120, 90);
+        for (const auto& [current, left] :
+            { std::pair<int, QStringList> { -1, all }, { 1, { all[0], all[2] } } }) {
+            table->setCurrentIndex(table->model()->index(current, 0));
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QCursor::pos());
+            QApplication::sendEvent(table->viewport(), &event);
+            EXPECT_EQ(menu_at_, QPoint(120, 90));
+            EXPECT_EQ(rows(), left) << current;
+        }
+    }
+
+    TEST_F(ReviewPanelTest, CreateShelvesThenRequestsTheReviewUnlessRefusedAndAFailingStepEndsInABox)
+    {
+        const standin::ReviewServer::Reply broken { 500, "<html>Internal Server Error</html>", "text/html" };
+        const std::tuple<const char*, std::function<void()>, QString, bool, bool> cases[] = {
+            // what goes wrong, what the box says ("*": a failure, logged), a shelf made, a review asked for
+            { "nothing", [] {}, "", true, true },
+            { "submit running", [&] { client_->claimRun(false); }, "正在提交ing,请稍后...", false, false },
+            { "pre-check running", [&] { client_->claimRun(true); }, "正在预检测ing,请稍后...", false,
+                false },
+            { "shelve", [&] { depot_.injectFault("shelve", "No files to shelve."); }, "*", false, false },
+            { "create", [&] { reviews_.setRouteReply(Route::CreateReview, broken); }, "*", true, true },
+            { "must-review", [&] { reviews_.setRouteReply(Route::Workflow, broken); }, "*", true, true },
+        };
+        for (const auto& [name, fail, said, shelf, requested] : cases) {
+            SCOPED_TRACE(name);
+            openWindow("[fix] loaded text");
+            ASSERT_EQ(add("bob"), "");
+            ASSERT_EQ(add("alice"), "");
+            type("  修复 the case \n");
+            std::atomic<bool> shelved_at_post { false };
+            reviews_.setObserver([&](const standin::RecordedRequest& request) {
+                shelved_at_post
+                    = shelved_at_post || (request.method == "POST" && !depot_.shelved(change()).empty());
+            });
+            const auto posts = reviews_.createBodies().size();
+            fail();
+            click("swarm_review_create_btn_");
+            reviews_.setObserver(nullptr);
+            const QString box = takeBoxes();
+            EXPECT_TRUE(said == "*" ? failureShown(box) : box == said) << box.toStdString();
+            EXPECT_EQ(depot_.shelved(change()).empty(), !shelf);
+            EXPECT_EQ(shelved_at_post, requested);
+            ASSERT_EQ(reviews_.createBodies().size() - posts, requested ? 1u : 0u);
+            if (requested) { // the tags followed directly by the text as typed, and the rows
+                EXPECT_EQ(nlohmann::json::parse(reviews_.createBodies().back()),
+                    nlohmann::json({ { "change", change() }, { "description", "[fix]  修复 the case \n" },
+                        { "reviewers", { "bob", "alice" } } }));
+            }
+            // Redrawn on the new review (its participants, the API user among them), else as it was.
+            if (said.isEmpty())
+                expectPanel("是", "NeedReview", false, { "alice/Alice", "bob/鲍勃", "swarm/" });
+            else
+                expectPanel("是", "UnCreate", true, { "bob/鲍勃", "alice/Alice" });
+            closeWindow();
+            depot_.clearFaults();
+            reviews_.clearRouteReply(Route::Workflow);
+            reviews_.clearRouteReply(Route::CreateReview);
+        }
     }
 
 } // namespace
