@@ -5,25 +5,25 @@
 namespace velmora {
 namespace {
 
-bool isTagNameChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '_'
-        || c == '-';
-}
+    bool isTagNameChar(char c)
+    {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':'
+            || c == '_' || c == '-';
+    }
 
-// Length of the name of the literal starting at pos, or 0 when no valid
-// literal starts there.
-std::size_t literalNameLength(const std::string& text, std::size_t pos)
-{
-    if (pos >= text.size() || text[pos] != '[')
-        return 0;
-    std::size_t end = pos + 1;
-    while (end < text.size() && isTagNameChar(text[end]))
-        ++end;
-    if (end == pos + 1 || end >= text.size() || text[end] != ']')
-        return 0;
-    return end - pos - 1;
-}
+    // Length of the name of the literal starting at pos, or 0 when no valid
+    // literal starts there.
+    std::size_t literalNameLength(const std::string& text, std::size_t pos)
+    {
+        if (pos >= text.size() || text[pos] != '[')
+            return 0;
+        std::size_t end = pos + 1;
+        while (end < text.size() && isTagNameChar(text[end]))
+            ++end;
+        if (end == pos + 1 || end >= text.size() || text[end] != ']')
+            return 0;
+        return end - pos - 1;
+    }
 
 } // namespace
 

@@ -10,49 +10,49 @@
 namespace velmora::swarm {
 namespace {
 
-using nlohmann::json;
+    using nlohmann::json;
 
-json parseReply(const std::string& text)
-{
-    return json::parse(text, nullptr, /*allow_exceptions=*/true, /*ignore_comments=*/false);
-}
+    json parseReply(const std::string& text)
+    {
+        return json::parse(text, nullptr, /*allow_exceptions=*/true, /*ignore_comments=*/false);
+    }
 
-// One pass of QString::arg, so a "%2" inside the base URL is never filled in.
-std::string fill(const char* url_template, const std::string& base_url, int number)
-{
-    return QString::fromUtf8(url_template)
-        .arg(QString::fromStdString(base_url), QString::number(number))
-        .toStdString();
-}
+    // One pass of QString::arg, so a "%2" inside the base URL is never filled in.
+    std::string fill(const char* url_template, const std::string& base_url, int number)
+    {
+        return QString::fromUtf8(url_template)
+            .arg(QString::fromStdString(base_url), QString::number(number))
+            .toStdString();
+    }
 
-std::string fill(const char* url_template, const std::string& base_url)
-{
-    return QString::fromUtf8(url_template).arg(QString::fromStdString(base_url)).toStdString();
-}
+    std::string fill(const char* url_template, const std::string& base_url)
+    {
+        return QString::fromUtf8(url_template).arg(QString::fromStdString(base_url)).toStdString();
+    }
 
-// An optional member: null when missing or null. A holder that is not an
-// object is a reply of the wrong shape, reported by the library's at().
-const json& optionalMember(const json& holder, const char* key)
-{
-    static const json kNull;
-    if (!holder.is_object())
-        return holder.at(key);
-    const auto it = holder.find(key);
-    return it == holder.end() ? kNull : *it;
-}
+    // An optional member: null when missing or null. A holder that is not an
+    // object is a reply of the wrong shape, reported by the library's at().
+    const json& optionalMember(const json& holder, const char* key)
+    {
+        static const json kNull;
+        if (!holder.is_object())
+            return holder.at(key);
+        const auto it = holder.find(key);
+        return it == holder.end() ? kNull : *it;
+    }
 
-int stateFromName(const std::string& name)
-{
-    if (name == "approved")
-        return ReviewState::Approved;
-    if (name == "needsRevision")
-        return ReviewState::NeedRevision;
-    if (name == "needsReview")
-        return ReviewState::NeedReview;
-    if (name == "rejected")
-        return ReviewState::Reject;
-    return ReviewState::Unknow;
-}
+    int stateFromName(const std::string& name)
+    {
+        if (name == "approved")
+            return ReviewState::Approved;
+        if (name == "needsRevision")
+            return ReviewState::NeedRevision;
+        if (name == "needsReview")
+            return ReviewState::NeedReview;
+        if (name == "rejected")
+            return ReviewState::Reject;
+        return ReviewState::Unknow;
+    }
 
 } // namespace
 
@@ -68,7 +68,8 @@ std::string changeCheckUrl(const std::string& base_url, int change)
 
 std::string changeReviewsUrl(const std::string& base_url, int change)
 {
-    return fill("%1/api/v9/reviews?fields=id,description,author,state,participants&change[]=%2&max=10", base_url, change);
+    return fill("%1/api/v9/reviews?fields=id,description,author,state,participants&change[]=%2&max=10",
+        base_url, change);
 }
 
 std::string reviewCommentsUrl(const std::string& base_url, int review_id)
@@ -81,12 +82,10 @@ std::string workflowExclusionsUrl(const std::string& base_url)
     return fill("%1/api/v10/workflows/0?fields=user_exclusions", base_url);
 }
 
-std::string createReviewUrl(const std::string& base_url)
-{
-    return fill("%1/api/v9/reviews", base_url);
-}
+std::string createReviewUrl(const std::string& base_url) { return fill("%1/api/v9/reviews", base_url); }
 
-http::Request makeRequest(std::string url, const std::string& user, const std::string& token, std::string body)
+http::Request makeRequest(
+    std::string url, const std::string& user, const std::string& token, std::string body)
 {
     http::Request request;
     request.url = std::move(url);
@@ -106,10 +105,7 @@ std::vector<SwarmUserInfo> decodeUsers(long status_code, const std::string& text
     return parseReply(text).get<std::vector<SwarmUserInfo>>();
 }
 
-bool decodeCheckPassed(const std::string& text)
-{
-    return parseReply(text).at("isValid").get<bool>();
-}
+bool decodeCheckPassed(const std::string& text) { return parseReply(text).at("isValid").get<bool>(); }
 
 ReviewInfo decodeChangeReview(const std::string& text)
 {
@@ -150,11 +146,17 @@ std::vector<SwarmComment> decodeComments(const std::string& text)
 bool decodeUserExcluded(const std::string& text, const std::string& user)
 {
     const json reply = parseReply(text);
-    const auto rules = reply.at("data").at("workflows").at(0).at("user_exclusions").at("rule").get<std::vector<std::string>>();
+    const auto rules = reply.at("data")
+                           .at("workflows")
+                           .at(0)
+                           .at("user_exclusions")
+                           .at("rule")
+                           .get<std::vector<std::string>>();
     return std::find(rules.begin(), rules.end(), user) != rules.end();
 }
 
-std::string encodeCreateReview(int change, const std::string& description, const std::vector<std::string>& reviewers)
+std::string encodeCreateReview(
+    int change, const std::string& description, const std::vector<std::string>& reviewers)
 {
     nlohmann::ordered_json body;
     body["change"] = change;

@@ -20,7 +20,8 @@ std::string workflowExclusionsUrl(const std::string& base_url);
 std::string createReviewUrl(const std::string& base_url);
 
 // Every request carries the JSON content type and the API user's Basic credentials.
-http::Request makeRequest(std::string url, const std::string& user, const std::string& token, std::string body = {});
+http::Request makeRequest(
+    std::string url, const std::string& user, const std::string& token, std::string body = {});
 
 // Throws std::runtime_error "获取服务器Swarm Users数据失败,[status]:body" unless status is 200.
 std::vector<SwarmUserInfo> decodeUsers(long status_code, const std::string& text);
@@ -31,7 +32,8 @@ bool decodeUserExcluded(const std::string& text, const std::string& user);
 
 // Compact JSON {"change":..,"description":..,"reviewers":[..]} in that order;
 // invalid UTF-8 in a string throws the library's type error.
-std::string encodeCreateReview(int change, const std::string& description, const std::vector<std::string>& reviewers);
+std::string encodeCreateReview(
+    int change, const std::string& description, const std::vector<std::string>& reviewers);
 // Throws std::runtime_error "create swarm review failed." unless the reply is an
 // object with a "review" member (of any value).
 void decodeCreateReviewReply(const std::string& text);

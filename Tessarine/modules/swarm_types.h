@@ -7,7 +7,12 @@
 
 // Names of the review states, indexed by a ReviewState value.
 inline constexpr const char* kReviewStateNames[6] = {
-    "UnCreate", "NeedReview", "NeedRevision", "Approved", "Reject", "Unknow",
+    "UnCreate",
+    "NeedReview",
+    "NeedRevision",
+    "Approved",
+    "Reject",
+    "Unknow",
 };
 
 namespace velmora {
@@ -16,15 +21,15 @@ using ::kReviewStateNames;
 
 // The review state is carried as a plain int (ReviewInfo::state); these are its values.
 namespace ReviewState {
-enum Value : int {
-    UnCreate = 0,     // the change has no review
-    NeedReview = 1,   // "needsReview"
-    NeedRevision = 2, // "needsRevision"
-    Approved = 3,     // "approved"
-    Reject = 4,       // "rejected"
-    Unknow = 5,       // any other state the server reports
-};
-inline constexpr int kCount = 6;
+    enum Value : int {
+        UnCreate = 0, // the change has no review
+        NeedReview = 1, // "needsReview"
+        NeedRevision = 2, // "needsRevision"
+        Approved = 3, // "approved"
+        Reject = 4, // "rejected"
+        Unknow = 5, // any other state the server reports
+    };
+    inline constexpr int kCount = 6;
 } // namespace ReviewState
 
 // One user of the review server.

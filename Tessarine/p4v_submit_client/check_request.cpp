@@ -15,8 +15,8 @@ QUrl checkServerUrl()
     return QUrl(text, QUrl::TolerantMode);
 }
 
-QByteArray buildCheckRequestBody(const QString& user_name, int shelved_id, const QString& p4_server,
-                                 const QString& stream_path)
+QByteArray buildCheckRequestBody(
+    const QString& user_name, int shelved_id, const QString& p4_server, const QString& stream_path)
 {
     QJsonObject request;
     request.insert(QLatin1String("UserName"), user_name);
@@ -28,8 +28,8 @@ QByteArray buildCheckRequestBody(const QString& user_name, int shelved_id, const
     // not as a nested object.
     QJsonObject envelope;
     envelope.insert(QLatin1String("Protocol"), QLatin1String(kCheckRequestProtocol));
-    envelope.insert(QLatin1String("Content"),
-                    QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Indented)));
+    envelope.insert(
+        QLatin1String("Content"), QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Indented)));
     return QJsonDocument(envelope).toJson(QJsonDocument::Indented);
 }
 

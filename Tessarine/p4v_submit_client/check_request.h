@@ -17,7 +17,7 @@ QUrl checkServerUrl();
 // {"Content": <indented JSON text of the request object>, "Protocol": ...},
 // keys in ascending order and non-ASCII written as UTF-8. The request object
 // carries the four arguments, with "ShelvedID" as a JSON number.
-QByteArray buildCheckRequestBody(const QString& user_name, int shelved_id, const QString& p4_server,
-                                 const QString& stream_path);
+QByteArray buildCheckRequestBody(
+    const QString& user_name, int shelved_id, const QString& p4_server, const QString& stream_path);
 
 } // namespace velmora

@@ -7,10 +7,7 @@
 
 namespace velmora {
 
-qint32 readFrameLength(const char* at)
-{
-    return qFromLittleEndian<qint32>(at);
-}
+qint32 readFrameLength(const char* at) { return qFromLittleEndian<qint32>(at); }
 
 FrameCutEnd cutFrames(const QByteArray& buffer, qint64& read_offset, const FrameHandler& on_frame)
 {

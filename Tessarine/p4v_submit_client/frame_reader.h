@@ -12,8 +12,8 @@ inline constexpr qint64 kFrameLengthSize = 4;
 
 // How a pass over the reply buffer ended.
 enum class FrameCutEnd {
-    LengthPending,  // fewer than 4 unread bytes: wait for more, or the reply is over
-    FramePending,   // the length field announces more bytes than have arrived
+    LengthPending, // fewer than 4 unread bytes: wait for more, or the reply is over
+    FramePending, // the length field announces more bytes than have arrived
     NegativeLength, // outside the format: the stream is corrupt and nothing more can be cut
 };
 

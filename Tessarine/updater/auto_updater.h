@@ -4,6 +4,6 @@
 // start-up.
 class AutoUpdater {
 public:
-    virtual ~AutoUpdater() {}
+    virtual ~AutoUpdater() { }
     virtual void checkForUpdates() = 0;
 };

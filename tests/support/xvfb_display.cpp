@@ -11,16 +11,16 @@
 namespace velmora::testing {
 namespace {
 
-QString runXdotool(const QString& display, const QStringList& arguments)
-{
-    QProcess xdotool;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DISPLAY", display);
-    xdotool.setProcessEnvironment(environment);
-    xdotool.start("xdotool", arguments);
-    xdotool.waitForFinished(5000);
-    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
-}
+    QString runXdotool(const QString& display, const QStringList& arguments)
+    {
+        QProcess xdotool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", display);
+        xdotool.setProcessEnvironment(environment);
+        xdotool.start("xdotool", arguments);
+        xdotool.waitForFinished(5000);
+        return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+    }
 
 } // namespace
 
@@ -29,7 +29,8 @@ XvfbDisplay::XvfbDisplay()
     // Try display numbers until one is free; ctest may run several at once.
     for (int attempt = 0; attempt < 40; ++attempt) {
         const int number = 100 + (getpid() + attempt * 7) % 800;
-        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)) || QFile::exists(QString("/tmp/.X%1-lock").arg(number)))
+        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number))
+            || QFile::exists(QString("/tmp/.X%1-lock").arg(number)))
             continue;
         name_ = QString(":%1").arg(number);
         // -noreset: the server would otherwise reset, refusing connections, whenever
@@ -59,10 +60,7 @@ XvfbDisplay::~XvfbDisplay()
     }
 }
 
-bool XvfbDisplay::isRunning() const
-{
-    return !name_.isEmpty() && server_.state() == QProcess::Running;
-}
+bool XvfbDisplay::isRunning() const { return !name_.isEmpty() && server_.state() == QProcess::Running; }
 
 QString XvfbDisplay::findWindow(const QString& title) const
 {
@@ -70,10 +68,7 @@ QString XvfbDisplay::findWindow(const QString& title) const
     return ids.split('\n', Qt::SkipEmptyParts).value(0);
 }
 
-bool XvfbDisplay::hasWindow(const QString& title) const
-{
-    return !findWindow(title).isEmpty();
-}
+bool XvfbDisplay::hasWindow(const QString& title) const { return !findWindow(title).isEmpty(); }
 
 bool XvfbDisplay::dismissBox(const QString& title, int timeout_ms) const
 {
