@@ -27,11 +27,17 @@ const unsigned char kPng[] = { 0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0
     0x00, 0x05, 0x00, 0x01, 0x0D, 0x0A, 0x2D, 0xB4, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE,
     0x42, 0x60, 0x82 };
 
+bool endsWith(const std::string& path, const std::string& suffix)
+{
+    return path.size() > suffix.size()
+        && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 std::string contentOf(const std::string& path)
 {
-    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".png") == 0)
+    if (endsWith(path, ".png"))
         return std::string(reinterpret_cast<const char*>(kPng), sizeof kPng);
-    if (path.size() > 5 && path.compare(path.size() - 5, 5, ".json") == 0)
+    if (endsWith(path, ".json"))
         return "{\n"
                "  \"screen\": \"MainMenu\",\n"
                "  \"background\": \"Assets/UI/主 界面.png\",\n"
@@ -40,7 +46,7 @@ std::string contentOf(const std::string& path)
                "\"OnStartClicked\" }\n"
                "  ]\n"
                "}\n";
-    if (path.size() > 2 && path.compare(path.size() - 2, 2, ".h") == 0)
+    if (endsWith(path, ".h"))
         return "#pragma once\n\n"
                "class MainMenuController {\n"
                "public:\n"

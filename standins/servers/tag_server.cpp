@@ -58,6 +58,19 @@ void TagServer::replyWith(int status, std::string body, std::string content_type
 
 void TagServer::replyNever() { setReply({ 200, {}, "application/json", true }); }
 
+const TagServer::TagList& TagServer::sixTags()
+{
+    static const TagList tags {
+        { "feature", "新功能" },
+        { "bugfix", "缺陷修复" },
+        { "optimize", "性能优化" },
+        { "art", "美术资源更新" },
+        { "config", "配置表调整" },
+        { "refactor", "代码重构" },
+    };
+    return tags;
+}
+
 std::string TagServer::tagListJson(const TagList& tags)
 {
     nlohmann::json list = nlohmann::json::array();

@@ -32,6 +32,8 @@ public:
     void replyNever();
 
     static std::string tagListJson(const TagList& tags);
+    // The demo's six tags, which fill the window's tag area (two rows of three).
+    static const TagList& sixTags();
     static std::string failureJson(int code, const std::string& msg);
 
 private:

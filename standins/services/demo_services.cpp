@@ -49,19 +49,6 @@ namespace {
             + " type=\"application/octet-stream\"/></item>\n </channel>\n</rss>\n";
     }
 
-    const standin::TagServer::TagList& demoTags()
-    {
-        static const standin::TagServer::TagList tags {
-            { "feature", "新功能" },
-            { "bugfix", "缺陷修复" },
-            { "optimize", "性能优化" },
-            { "art", "美术资源更新" },
-            { "config", "配置表调整" },
-            { "refactor", "代码重构" },
-        };
-        return tags;
-    }
-
     std::vector<standin::ReviewServer::User> demoUsers()
     {
         return {
@@ -96,7 +83,7 @@ DemoServices::DemoServices(std::chrono::milliseconds pace, Report report)
     review_.setUsers(demoUsers());
     // A workflow that lets a change through once it is linked to a review.
     review_.setCheckRule(standin::ReviewServer::CheckRule::LinkedReview);
-    tags_.replyWithTags(demoTags());
+    tags_.replyWithTags(standin::TagServer::sixTags());
 
     const auto log = [this](const char* name) {
         return [this, name](const httplib::Request& request, const httplib::Response& response) {
@@ -140,7 +127,7 @@ std::vector<std::string> DemoServices::summary() const
     for (const auto& user : demoUsers())
         users += (users.empty() ? "" : ", ") + user.user + " " + user.full_name;
     std::string tags;
-    for (const auto& [name, description] : demoTags())
+    for (const auto& [name, description] : standin::TagServer::sixTags())
         tags += (tags.empty() ? "" : ", ") + ("[" + name + "] " + description);
     return {
         "submit-check server " + check_.baseUrl()

@@ -44,7 +44,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(display_->isRunning()) << "Xvfb did not start";
-        tags_.replyWithTags(layout::sixTags());
+        tags_.replyWithTags(standin::TagServer::sixTags());
         const QUrl tag_url(build_config::kTagServiceUrl), review_url(build_config::kSwarmUrl);
         tags_.start(tag_url.port(), tag_url.host().toStdString());
         review_.start(review_url.port(), review_url.host().toStdString());

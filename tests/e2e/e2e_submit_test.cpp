@@ -37,13 +37,13 @@ namespace {
                 [&] { return driver().pixel(window, layout::kVerdictBadge) == colour; });
         };
 
-        driver().click(window, layout::tagBox(layout::sixTags(), "bugfix"));
+        driver().click(window, layout::tagBox(standin::TagServer::sixTags(), "bugfix"));
         driver().click(window, layout::kDescriptionEditor);
         driver().key("ctrl+a");
         driver().pasteText(QString::fromUtf8("修复菜单崩溃"));
         driver().typeText(" fix the menu crash");
         std::string tags; // in the module's order
-        for (const std::string& tag : layout::tableOrder(layout::sixTags()))
+        for (const std::string& tag : layout::tableOrder(standin::TagServer::sixTags()))
             tags += tag == "feature" || tag == "bugfix" ? "[" + tag + "]" : "";
         const std::string text = "修复菜单崩溃 fix the menu crash", description = tags + " " + text + "\n";
 

@@ -6,19 +6,6 @@
 
 namespace velmora::e2e::layout {
 
-const TagList& sixTags()
-{
-    static const TagList tags {
-        { "feature", "新功能" },
-        { "bugfix", "缺陷修复" },
-        { "optimize", "性能优化" },
-        { "art", "美术资源更新" },
-        { "config", "配置表调整" },
-        { "refactor", "代码重构" },
-    };
-    return tags;
-}
-
 std::vector<std::string> tableOrder(const TagList& tags)
 {
     // Filled like the module's table: the same keys in the same order give the same order.

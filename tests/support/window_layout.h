@@ -25,9 +25,6 @@ inline constexpr QPoint kVerdictBadge { 968, 370 };
 
 using TagList = std::vector<std::pair<std::string, std::string>>; // (name, description)
 
-// Six tags fill the tag area's two rows of three.
-const TagList& sixTags();
-
 // The order of the tag module's table, an unordered map keyed by the name: the order of
 // the tag boxes and of the tags in a description's prefix.
 std::vector<std::string> tableOrder(const TagList& tags);
