@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTextBlock>
@@ -100,6 +102,7 @@ namespace {
             { SubmitCheckFailed, 1, "正在提交ing,请稍后...", 0 },
             { PreCheckFailed, 1, "正在提交ing,请稍后...", 0 },
         };
+        QSemaphore worker_held;
         for (const auto& [state, review, said, started] : cases) {
             SCOPED_TRACE(state);
             openWindow();
@@ -122,13 +125,18 @@ namespace {
             if (review == 2)
                 reviews_.setRouteReply(Route::ChangeCheck, { 500, "change store down" });
             QSignalSpy emitted(window_.get(), &P4VSubmitClientUI::submitClicked);
-            for (const char* button : { "submit_btn_", "pre_submit_btn_" }) {
-                // Changed without the edit that hands it over: the press does, and acts at once.
-                const QSignalBlocker quiet(widget("description_text_edit_"));
-                type(QString("  %1 ").arg(button));
-                QTest::mousePress(widget(button), Qt::LeftButton);
-                EXPECT_EQ(client_->getDescription(), QString("[feature] %1").arg(button));
-                QTest::mouseRelease(widget(button), Qt::LeftButton);
+            // The worker is held, so only the first press's claim can refuse the second.
+            QMetaObject::invokeMethod(client_.get(), [&worker_held] { worker_held.acquire(); });
+            {
+                const auto release = qScopeGuard([&worker_held] { worker_held.release(); });
+                for (const char* button : { "submit_btn_", "pre_submit_btn_" }) {
+                    // Changed without the edit that hands it over: the press does, and acts at once.
+                    const QSignalBlocker quiet(widget("description_text_edit_"));
+                    type(QString("  %1 ").arg(button));
+                    QTest::mousePress(widget(button), Qt::LeftButton);
+                    EXPECT_EQ(client_->getDescription(), QString("[feature] %1").arg(button));
+                    QTest::mouseRelease(widget(button), Qt::LeftButton);
+                }
             }
             const QString boxes = takeBoxes();
             EXPECT_TRUE(said == "*" ? failureShown(boxes) : boxes == (started < 0 ? said + "|" + said : said))
