@@ -1,6 +1,3 @@
-// The check protocol without transport: the request body, the frame cutter and
-// the frame decoders.
-#include "build_config.h"
 #include "p4v_submit_client/check_message.h"
 #include "p4v_submit_client/check_request.h"
 #include "p4v_submit_client/frame_reader.h"
@@ -18,22 +15,18 @@ namespace {
 
     // A decoded value on one line, so that a row states a whole frame:
     // kind|RetCode|Message|pass or fail[title{path=message,...},...]
-    std::string text(const CheckResult& result)
+    std::string text(const CheckMessage& m)
     {
         QStringList groups;
-        for (const CheckerGroup& group : result.ErrorGroups) {
+        for (const CheckerGroup& group : m.Cr.ErrorGroups) {
             QStringList errs;
             for (const CheckerItem& item : group.Errs)
                 errs << item.AssetPath + "=" + item.Message;
             groups << group.CheckerTitle + "{" + errs.join(',') + "}";
         }
-        return ((result.Passed ? "pass[" : "fail[") + groups.join(',') + "]").toStdString();
-    }
-
-    std::string text(const CheckMessage& m)
-    {
-        return (m.IdentificationStr + "|" + QString::number(m.RetCode) + "|" + m.Message + "|").toStdString()
-            + text(m.Cr);
+        return (m.IdentificationStr + "|" + QString::number(m.RetCode) + "|" + m.Message + "|"
+            + (m.Cr.Passed ? "pass[" : "fail[") + groups.join(',') + "]")
+            .toStdString();
     }
 
     TEST(CheckMessage, BadInputLeavesDefaultsAndNeverThrows)
@@ -41,23 +34,15 @@ namespace {
         const char* const kNone = "|0||fail[]";
         const std::pair<QByteArray, std::string> rows[] = {
             { "", kNone },
-            { "{", kNone },
-            { "hello, world", kNone },
             { R"([{"IdentificationStr":"ServerInfo"}])", kNone },
             { R"({"RetCode":7})", "|7||fail[]" },
-            { R"({"RetCode":-7.0})", "|-7||fail[]" },
             { R"({"RetCode":7.5})", kNone },
-            { R"({"RetCode":2147483647})", "|2147483647||fail[]" },
             { R"({"RetCode":2147483648})", kNone },
             { R"({"RetCode":"7"})", kNone },
             { R"({"IdentificationStr":"serverinfo","Message":"检查中"})", "serverinfo|0|检查中|fail[]" },
             { R"({"identificationStr":"ServerInfo","Message":5})", kNone },
             { R"({"Cr":{"Passed":true}})", "|0||pass[]" },
             { R"({"Cr":{"Passed":"true"}})", kNone },
-            { R"({"Cr":{"Passed":1}})", kNone },
-            { R"({"Cr":{"passed":true}})", kNone },
-            { R"({"Cr":[{"Passed":true}]})", kNone },
-            { R"({"Cr":null})", kNone },
             { R"({"Cr":{"Passed":true,"ErrorGroups":{"CheckerTitle":"A"}}})", "|0||pass[]" },
             { R"({"Cr":{"ErrorGroups":[1,{"CheckerTitle":"A"}]}})", "|0||fail[{},A{}]" },
             { R"({"Cr":{"ErrorGroups":[{"Errs":[null,{"AssetPath":"//a","Message":7},{"Message":"m"}]}]}})",
@@ -71,13 +56,6 @@ namespace {
             SCOPED_TRACE(json.toStdString());
             EXPECT_EQ(text(CheckMessage::Deserialize(json)), expected);
         }
-        // The nested decoders are public and follow the same rules.
-        EXPECT_EQ(text(CheckResult::Deserialize(R"({"Passed":true,"ErrorGroups":[{"CheckerTitle":"A"}]})")),
-            "pass[A{}]");
-        const CheckerGroup group
-            = CheckerGroup::Deserialize(R"({"Errs":[2,{"Message":"m"}],"CheckerTitle":"T"})");
-        EXPECT_EQ(text(CheckResult { false, { group } }), "fail[T{=,=m}]");
-        EXPECT_EQ(CheckerItem::Deserialize(R"({"AssetPath":null,"Message":"m"})").Message, "m");
     }
 
     TEST(CheckRequest, BodyIsTheIndentedEnvelopeWithTheRequestAsText)
@@ -88,8 +66,6 @@ namespace {
     "Protocol": "C2S_RequestSubmitCheck"
 }
 )");
-        const QUrl url = checkServerUrl();
-        EXPECT_EQ(url.toString(), QString("http://%1:11111/").arg(build_config::kCheckServerHost));
     }
 
     QByteArray frame(const QByteArray& message, qint32 length = -1)

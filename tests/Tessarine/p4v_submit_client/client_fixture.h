@@ -59,9 +59,8 @@ protected:
             QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
     }
 
-    // What the window would see, in order, recorded on the emitting thread under a lock the
-    // thread sanitizer sees: progress lines as they are, errors as "ERROR:<line>", results
-    // as "RESULT:pass" or "RESULT:fail <groups>".
+    // Records what the window would see, on the emitting thread under a lock the thread
+    // sanitizer sees: progress lines, "ERROR:<line>", "RESULT:pass" or "RESULT:fail <groups>".
     void startClient(const QString& change_id, const QList<QString>& files = {})
     {
         client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
@@ -69,19 +68,18 @@ protected:
             std::lock_guard<std::mutex> lock(mutex_);
             lines_ << line;
         };
-        QObject::connect(
-            client_.get(), &P4VSubmitClient::processInfoOutput, &context_, add, Qt::DirectConnection);
+        const auto direct = Qt::DirectConnection;
+        QObject::connect(client_.get(), &P4VSubmitClient::processInfoOutput, &context_, add, direct);
         QObject::connect(
             client_.get(), &P4VSubmitClient::errorMessageOutput, &context_,
-            [add](const QString& line) { add("ERROR:" + line); }, Qt::DirectConnection);
+            [add](const QString& line) { add("ERROR:" + line); }, direct);
         QObject::connect(
             client_.get(), &P4VSubmitClient::checkResultArrived, &context_,
             [add](const CheckResult& r) {
                 add(r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
             },
-            Qt::DirectConnection);
-        // The window's queued signal, connected before the worker starts so that the thread
-        // sanitizer sees the slot object made before the worker reads it.
+            direct);
+        // The window's queued signal, connected before the worker starts.
         for (const bool pre_check : { false, true }) {
             P4VSubmitClient* client = client_.get();
             QObject::connect(&triggers_[pre_check], &QObject::objectNameChanged, client,
@@ -102,16 +100,13 @@ protected:
         return lines_;
     }
 
-    void clear()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.clear();
-    }
-
     // As the window starts a run: claim it, then a queued call on the worker.
     bool start(bool is_pre_check)
     {
-        clear();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_.clear();
+        }
         if (!client_->claimRun(is_pre_check))
             return false;
         submitClicked(is_pre_check);
@@ -157,11 +152,11 @@ protected:
         return stream;
     }
 
-    void replyWith(const std::vector<std::string>& messages, const std::vector<size_t>& pieces = {},
-        const std::string& trailer = {})
+    void replyWith(const std::vector<std::string>& messages, std::function<void()> on_request = {})
     {
         standin::CheckReplyScript script;
-        script.pieces = standin::CheckServer::split(frames(messages) + trailer, pieces);
+        script.pieces = { frames(messages) };
+        script.on_request = std::move(on_request);
         check_.setScript(script);
     }
 
