@@ -79,19 +79,15 @@ protected:
                 add(r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
             },
             direct);
-        // The window's queued signal, connected before the worker starts.
-        for (const bool pre_check : { false, true }) {
-            P4VSubmitClient* client = client_.get();
-            QObject::connect(&triggers_[pre_check], &QObject::objectNameChanged, client,
-                [client, pre_check] { client->submit(pre_check); });
-        }
         client_->initialize();
     }
 
-    // Asks the worker for a run, unclaimed.
+    // Asks the worker for a run, unclaimed, as the window's queued signal does.
     void submitClicked(bool is_pre_check)
     {
-        triggers_[is_pre_check].setObjectName(QString::number(++clicks_));
+        P4VSubmitClient* client = client_.get();
+        QMetaObject::invokeMethod(
+            client, [client, is_pre_check] { client->submit(is_pre_check); }, Qt::QueuedConnection);
     }
 
     QStringList lines()
@@ -168,8 +164,6 @@ protected:
 
 private:
     QObject context_;
-    QObject triggers_[2];
-    int clicks_ = 0;
     std::mutex mutex_;
     QStringList lines_;
 };
