@@ -1,7 +1,6 @@
-// Feeds the input as a check reply delivered in pieces (the first two bytes
-// choose the piece sizes), cuts frames after each piece and decodes each one
-// from an allocation of exactly its size; the frames must be those of a
-// one-piece cut.
+// Cuts the input as a reply arriving in pieces (the first two bytes choose their
+// sizes) and decodes each frame from an exact-size copy: the frames must be
+// those of a one-piece cut.
 #include "p4v_submit_client/check_message.h"
 #include "p4v_submit_client/frame_reader.h"
 
@@ -14,15 +13,7 @@
 
 using namespace velmora;
 
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
+#define require(condition) ((condition) ? void() : __builtin_trap())
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
