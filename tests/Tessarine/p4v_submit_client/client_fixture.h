@@ -5,13 +5,11 @@
 #include "build_config.h"
 #include "check_server.h"
 #include "p4v_submit_client/p4v_submit_client.h"
+#include "program_run.h"
 #include "review_server.h"
 #include "standin_depot.h"
 #include "tag_server.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <QUrl>
 
 #include <algorithm>
@@ -29,16 +27,7 @@ namespace velmora::testing {
 
 using Commands = std::vector<std::vector<std::string>>;
 
-// Polls an observable condition; the deadline is only an upper bound.
-inline bool waitFor(const std::function<bool()>& condition)
-{
-    const QDeadlineTimer deadline(20000);
-    while (!condition() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return condition();
-}
+using e2e::waitUntil;
 
 class ClientFixture : public ::testing::Test {
 protected:
@@ -99,10 +88,9 @@ protected:
     // As the window starts a run: claim it, then a queued call on the worker.
     bool start(bool is_pre_check)
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            lines_.clear();
-        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        lines_.clear();
+        lock.unlock();
         if (!client_->claimRun(is_pre_check))
             return false;
         submitClicked(is_pre_check);
@@ -119,7 +107,7 @@ protected:
     QStringList run(bool is_pre_check)
     {
         EXPECT_TRUE(start(is_pre_check)) << "refused in state " << client_->getSubmitState();
-        EXPECT_TRUE(waitFor([this] { return finished(); })) << "stuck in " << client_->getSubmitState();
+        EXPECT_TRUE(waitUntil([this] { return finished(); })) << "stuck in " << client_->getSubmitState();
         return lines();
     }
 

@@ -159,7 +159,7 @@ namespace {
         startIn(OpenedOnly);
         depot_.injectFault("shelve", "No files to shelve.");
         ASSERT_TRUE(start(false));
-        ASSERT_TRUE(waitFor([this] { return lines().size() >= 2; }));
+        ASSERT_TRUE(waitUntil([this] { return lines().size() >= 2; }));
         EXPECT_TRUE(lines()[1].startsWith(red("No files to shelve."))) << lines()[1].toStdString();
         EXPECT_EQ(client_->getSubmitState(), Submitting);
         EXPECT_TRUE(check_.requests().empty());
@@ -209,7 +209,7 @@ namespace {
         ASSERT_TRUE(start(true));
         // As if something bypassed the claim: queued behind the first, it finds the reply open.
         submitClicked(true);
-        ASSERT_TRUE(waitFor([this] { return finished(); }));
+        ASSERT_TRUE(waitUntil([this] { return finished(); }));
         EXPECT_EQ(check_.requests().size(), 1u);
         EXPECT_TRUE(lines().contains(red("A check is already running; the new request is ignored.</font>")));
         EXPECT_EQ(client_->getSubmitState(), PreCheckPassed);
@@ -218,7 +218,7 @@ namespace {
         never.never_answer = true;
         check_.setScript(never);
         ASSERT_TRUE(start(true));
-        ASSERT_TRUE(waitFor([this] { return check_.requests().size() == 2; }));
+        ASSERT_TRUE(waitUntil([this] { return check_.requests().size() == 2; }));
         client_.reset(); // returns with the reply still open
     }
 
@@ -251,9 +251,9 @@ namespace {
         startIn(OpenedOnly);
         replyWith({ kFail }, [this] { depot_.injectDelay("shelve", 800); });
         ASSERT_TRUE(start(true));
-        ASSERT_TRUE(waitFor([this] { return ran(kUnshelve); }));
+        ASSERT_TRUE(waitUntil([this] { return ran(kUnshelve); }));
         client_->shelveFiles(); // as the create-review button does, while the deletion runs
-        ASSERT_TRUE(waitFor([this] { return finished(); }));
+        ASSERT_TRUE(waitUntil([this] { return finished(); }));
         EXPECT_EQ(client_->getSubmitState(), PreCheckFailed);
         EXPECT_TRUE(lines().contains("Shelve Changelist [100] Completed."));
         EXPECT_EQ(depot_.shelved(100).size(), 1u);
