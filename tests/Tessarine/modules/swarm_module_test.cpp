@@ -77,14 +77,15 @@ namespace {
         EXPECT_EQ(module->getSwarmReviewState(), "UnCreate");
 
         addReview(0, "needsRevision", { "zoe", "adam" }); // id 0 is a review too
-        server_.setComments(
-            0, { { 9, "alice", "nine", json::array() }, { 11, "adam", "re", json { { "comment", 9 } } } });
+        server_.setComments(0,
+            { { 9, "alice", "nine", json::array() }, { 11, "adam", "re", json { { "comment", 9 } } },
+                { 12, "zoe", "on a file", json { { "file", "//a.c" } } } }); // replies are left out
         module->initialize(42);
         EXPECT_EQ(module->getSwarmReviewState(), "NeedRevision");
         EXPECT_EQ(
             module->getSwarmReviewInfo().reviewers, (std::vector<std::string> { "adam", "bruno", "zoe" }));
-        ASSERT_EQ(module->getSwarmComments().size(), 1u);
-        EXPECT_EQ(module->getSwarmComments()[0].body, "nine");
+        ASSERT_EQ(module->getSwarmComments().size(), 2u);
+        EXPECT_EQ(module->getSwarmComments()[0].body + module->getSwarmComments()[1].body, "nineon a file");
         for (const auto& request : server_.requests())
             EXPECT_EQ(request.header("Content-Type") + " " + request.header("Authorization"),
                 "application/json Basic c3dhcm06MDEyMzQ1Njc4OUFCQ0RFRjAxMjM0NTY3ODlBQkNERUY=");
@@ -100,7 +101,7 @@ namespace {
         server_.setRouteReply(Route::Reviews, Reply { 200, R"({"totalCount":0})" });
         module->refresh();
         EXPECT_EQ(module->getSwarmReviewInfo().id, -1);
-        EXPECT_EQ(module->getSwarmComments().size(), 1u);
+        EXPECT_EQ(module->getSwarmComments().size(), 2u);
     }
 
     TEST_F(SwarmModuleTest, FailuresNameTheirCause)
