@@ -10,12 +10,12 @@
 #include "standin_depot.h"
 #include "tag_server.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,7 +26,6 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 namespace velmora::testing {
 
 using Commands = std::vector<std::vector<std::string>>;
-
 using e2e::waitUntil;
 
 class ClientFixture : public ::testing::Test {
@@ -48,26 +47,20 @@ protected:
             QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
     }
 
-    // Records what the window would see, on the emitting thread under a lock the thread
-    // sanitizer sees: progress lines, "ERROR:<line>", "RESULT:pass" or "RESULT:fail <groups>".
+    // Records what the window would see, queued to this thread as the window gets it:
+    // progress lines, "ERROR:<line>", "RESULT:pass" or "RESULT:fail <groups>".
     void startClient(const QString& change_id, const QList<QString>& files = {})
     {
         client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
-        const auto add = [this](const QString& line) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            lines_ << line;
-        };
-        const auto direct = Qt::DirectConnection;
-        QObject::connect(client_.get(), &P4VSubmitClient::processInfoOutput, &context_, add, direct);
+        const P4VSubmitClient* client = client_.get();
+        QObject::connect(client, &P4VSubmitClient::processInfoOutput, &context_,
+            [this](const QString& line) { lines_ << line; });
+        QObject::connect(client, &P4VSubmitClient::errorMessageOutput, &context_,
+            [this](const QString& line) { lines_ << "ERROR:" + line; });
         QObject::connect(
-            client_.get(), &P4VSubmitClient::errorMessageOutput, &context_,
-            [add](const QString& line) { add("ERROR:" + line); }, direct);
-        QObject::connect(
-            client_.get(), &P4VSubmitClient::checkResultArrived, &context_,
-            [add](const CheckResult& r) {
-                add(r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
-            },
-            direct);
+            client, &P4VSubmitClient::checkResultArrived, &context_, [this](const CheckResult& r) {
+                lines_ << (r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
+            });
         client_->initialize();
     }
 
@@ -79,27 +72,21 @@ protected:
             client, [client, is_pre_check] { client->submit(is_pre_check); }, Qt::QueuedConnection);
     }
 
-    QStringList lines()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-
     // As the window starts a run: claim it, then a queued call on the worker.
     bool start(bool is_pre_check)
     {
-        std::unique_lock<std::mutex> lock(mutex_);
         lines_.clear();
-        lock.unlock();
         if (!client_->claimRun(is_pre_check))
             return false;
         submitClicked(is_pre_check);
         return true;
     }
 
-    bool finished() const
+    // Once the state is final, every line emitted before it is queued here.
+    bool finished()
     {
         const int state = client_->getSubmitState();
+        QCoreApplication::processEvents();
         return state != SubmitState::Submitting && state != SubmitState::PreChecking;
     }
 
@@ -108,7 +95,7 @@ protected:
     {
         EXPECT_TRUE(start(is_pre_check)) << "refused in state " << client_->getSubmitState();
         EXPECT_TRUE(waitUntil([this] { return finished(); })) << "stuck in " << client_->getSubmitState();
-        return lines();
+        return lines_;
     }
 
     bool ran(const std::vector<std::string>& command) const
@@ -149,11 +136,10 @@ protected:
     standin::ReviewServer reviews_ { build_config::kSwarmUser, build_config::kSwarmToken };
     standin::CheckServer check_;
     std::unique_ptr<P4VSubmitClient> client_;
+    QStringList lines_;
 
 private:
     QObject context_;
-    std::mutex mutex_;
-    QStringList lines_;
 };
 
 } // namespace velmora::testing

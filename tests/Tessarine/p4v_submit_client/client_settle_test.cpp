@@ -28,7 +28,7 @@ namespace {
             EXPECT_TRUE(client_->getDescription().isEmpty());
             client_->shelveFiles();
             client_->shelveFiles();
-            EXPECT_EQ(lines().count(QString("Shelve Changelist [%1] Completed.").arg(number.c_str())), 1);
+            EXPECT_EQ(lines_.count(QString("Shelve Changelist [%1] Completed.").arg(number.c_str())), 1);
             EXPECT_EQ(depot_.shelved(std::stoi(number)).size(), 2u);
         }
     }
