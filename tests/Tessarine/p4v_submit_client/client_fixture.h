@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QUrl>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -96,12 +95,6 @@ protected:
         EXPECT_TRUE(start(is_pre_check)) << "refused in state " << client_->getSubmitState();
         EXPECT_TRUE(waitUntil([this] { return finished(); })) << "stuck in " << client_->getSubmitState();
         return lines_;
-    }
-
-    bool ran(const std::vector<std::string>& command) const
-    {
-        const Commands commands = depot_.commands();
-        return std::find(commands.begin(), commands.end(), command) != commands.end();
     }
 
     // The p4 commands that move, shelve, revert, submit or sync files.
