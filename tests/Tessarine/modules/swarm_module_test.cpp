@@ -78,8 +78,11 @@ namespace {
         server_.setComments(0,
             { { 9, "alice", "nine", json::array() }, { 11, "adam", "re", json { { "comment", 9 } } },
                 { 12, "zoe", "on a file", json { { "file", "//a.c" } } } }); // replies are left out
-        module->initialize(42);
-        EXPECT_EQ(module->getSwarmReviewState(), "NeedRevision");
+        std::string seen;
+        QObject::connect(module.get(), &SwarmModule::updateSwarmInfoCompleted,
+            [&] { seen = module->getSwarmReviewState(); });
+        module->refreshSwarmReviewInfo(); // the signal follows the refresh
+        EXPECT_EQ(seen, "NeedRevision");
         EXPECT_EQ(
             module->getSwarmReviewInfo().reviewers, (std::vector<std::string> { "adam", "bruno", "zoe" }));
         ASSERT_EQ(module->getSwarmComments().size(), 2u);
