@@ -240,27 +240,20 @@ namespace {
 
     using ClientSettleTest = ClientFixture;
 
-    // A file list (names with @ go to p4 escaped) or the default changelist in any case goes
-    // into a new change, whose editor starts empty; the window's shelve shelves it once.
-    TEST_F(ClientSettleTest, FileListAndDefaultGoIntoANewChange)
+    // A file list (a name with @ goes to p4 escaped) goes into a new change, whose editor
+    // starts empty; the window's shelve shelves it once.
+    TEST_F(ClientSettleTest, AFileListGoesIntoANewChange)
     {
-        int change = 300;
-        depot_.setNextChange(change);
-        for (const QString typed : { "", "DEFAULT" }) {
-            const StandInFile a = depot_.file("src/" + std::to_string(change) + "/a b.c", 2);
-            const StandInFile b = depot_.file("src/" + std::to_string(change) + "/中文@1.c", 1);
-            depot_.openInDefault({ a, b });
-            const QList<QString> files { QString::fromStdString(a.local_path),
-                QString::fromStdString(b.local_path) };
-            startClient(typed, typed.isEmpty() ? files : QList<QString> {});
-            const std::string number = std::to_string(change++);
-            EXPECT_EQ(depot_.opened(number).size(), 2u);
-            EXPECT_TRUE(client_->getDescription().isEmpty());
-            client_->shelveFiles();
-            client_->shelveFiles();
-            EXPECT_EQ(lines_.count(QString("Shelve Changelist [%1] Completed.").arg(number.c_str())), 1);
-            EXPECT_EQ(depot_.shelved(std::stoi(number)).size(), 2u);
-        }
+        depot_.setNextChange(300);
+        const StandInFile a = depot_.file("src/a b.c", 2), b = depot_.file("src/中文@1.c", 1);
+        depot_.openInDefault({ a, b });
+        startClient("", { QString::fromStdString(a.local_path), QString::fromStdString(b.local_path) });
+        EXPECT_EQ(depot_.opened("300").size(), 2u);
+        EXPECT_TRUE(client_->getDescription().isEmpty());
+        client_->shelveFiles();
+        client_->shelveFiles();
+        EXPECT_EQ(lines_, QStringList { "Shelve Changelist [300] Completed." });
+        EXPECT_EQ(depot_.shelved(300).size(), 2u);
     }
 
     // Start-up ends with the message and leaves nothing behind: a change made for a file
