@@ -63,6 +63,19 @@ protected:
         client_->initialize();
     }
 
+    // Change 100 with its files in the given state, started; journal cleared.
+    void startIn(int files_state)
+    {
+        const std::vector<StandInFile> opened { depot_.file("src/opened.c", 2) };
+        depot_.writeLocalFile(opened[0], "first\n");
+        depot_.addPendingChange("[feature] add button",
+            files_state == FilesState::ShelvedOnly ? std::vector<StandInFile> {} : opened,
+            files_state == FilesState::OpenedOnly ? std::vector<StandInFile> {}
+                                                  : std::vector { depot_.file("src/shelved.c", 5) });
+        startClient("100");
+        depot_.clearJournal();
+    }
+
     // Asks the worker for a run, unclaimed, as the window's queued signal does.
     void submitClicked(bool is_pre_check)
     {

@@ -33,50 +33,29 @@ namespace {
 
     QString red(const QString& text) { return "ERROR:<font color='#ff0000'>" + text; }
 
-    class ClientRunTest : public ClientFixture {
-    protected:
-        // Change 100 with its files in the given state, started; journal cleared.
-        void startIn(int files_state)
-        {
-            const std::vector<StandInFile> opened { depot_.file("src/opened.c", 2) };
-            depot_.writeLocalFile(opened[0], "first\n");
-            depot_.addPendingChange("[feature] add button",
-                files_state == ShelvedOnly ? std::vector<StandInFile> {} : opened,
-                files_state == OpenedOnly ? std::vector<StandInFile> {}
-                                          : std::vector { depot_.file("src/shelved.c", 5) });
-            startClient("100");
-            depot_.clearJournal();
-        }
-    };
+    using ClientRunTest = ClientFixture;
 
-    struct VerdictRow {
-        int files_state;
-        bool pre_check;
-        bool pass;
-        QStringList tail; // after the verdict line
-        int final_state;
-        Commands commands; // the sync after a submit left out
-    };
-
+    // files state, pre-check, passed, the lines after the verdict, the final state, the
+    // file commands but the sync after a submit.
+    using VerdictRow = std::tuple<int, bool, bool, QStringList, int, Commands>;
     class ClientVerdictTest : public ClientRunTest, public ::testing::WithParamInterface<VerdictRow> { };
 
     TEST_P(ClientVerdictTest, LinesStateAndPerforceCommands)
     {
-        const VerdictRow& row = GetParam();
-        startIn(row.files_state);
-        replyWith({ kInfo, row.pass ? kPass : kFail });
-        const QStringList ends { "Checking 1 file", row.pass ? "RESULT:pass" : "RESULT:fail 1",
-            row.pass ? kPassed : kFailed };
-        EXPECT_EQ(
-            run(row.pre_check), (row.files_state == OpenedOnly ? kShelving : kShelved) + ends + row.tail);
-        EXPECT_EQ(client_->getSubmitState(), row.final_state);
+        const auto& [files_state, pre_check, pass, tail, final_state, expected] = GetParam();
+        startIn(files_state);
+        replyWith({ kInfo, pass ? kPass : kFail });
+        const QStringList ends { "Checking 1 file", pass ? "RESULT:pass" : "RESULT:fail 1",
+            pass ? kPassed : kFailed };
+        EXPECT_EQ(run(pre_check), (files_state == OpenedOnly ? kShelving : kShelved) + ends + tail);
+        EXPECT_EQ(client_->getSubmitState(), final_state);
         Commands commands = fileCommands();
-        const bool submitted = row.final_state == Submitted;
+        const bool submitted = final_state == Submitted;
         if (submitted) {
             EXPECT_EQ(commands.back().at(1), "-f"); // sync -f of the submitted files
             commands.pop_back();
         }
-        EXPECT_EQ(commands, row.commands);
+        EXPECT_EQ(commands, expected);
         // A completed submit ends the client's runs; any other end allows another.
         EXPECT_EQ(client_->claimRun(true), !submitted);
     }
@@ -238,11 +217,9 @@ namespace {
 
     INSTANTIATE_TEST_SUITE_P(Edits, ClientWorkspaceTest, ::testing::Bool());
 
-    using ClientSettleTest = ClientFixture;
-
     // A file list (a name with @ goes to p4 escaped) goes into a new change, whose editor
     // starts empty; the window's shelve shelves it once.
-    TEST_F(ClientSettleTest, AFileListGoesIntoANewChange)
+    TEST_F(ClientRunTest, AFileListGoesIntoANewChange)
     {
         depot_.setNextChange(300);
         const StandInFile a = depot_.file("src/a b.c", 2), b = depot_.file("src/中文@1.c", 1);
@@ -258,7 +235,7 @@ namespace {
 
     // Start-up ends with the message and leaves nothing behind: a change made for a file
     // list is taken away again.
-    TEST_F(ClientSettleTest, NothingToWorkOnEndsStartUp)
+    TEST_F(ClientRunTest, NothingToWorkOnEndsStartUp)
     {
         const int empty_change = depot_.addPendingChange("nothing here", {});
         const StandInFile opened = depot_.file("l/a.c", 1);
@@ -288,7 +265,7 @@ namespace {
     }
 
     // The text, then the tags, then the review server.
-    TEST_F(ClientSettleTest, ValidateChecksTextThenTagsThenReview)
+    TEST_F(ClientRunTest, ValidateChecksTextThenTagsThenReview)
     {
         startClient(QString::number(depot_.addPendingChange("[feature] x", { depot_.file("v.c", 1) })));
         const std::tuple<QString, bool, bool, QString> rows[] = {
