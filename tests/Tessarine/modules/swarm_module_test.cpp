@@ -118,10 +118,8 @@ namespace {
             errorOf([&] { module->checkIfSkipSwarmReview(""); }), "[SwarmModule]:user can not be null.");
         EXPECT_TRUE(server_.requests().empty());
         server_.stop();
-        EXPECT_EQ(errorOf([&] {
-            module->initialize(42);
-        }).rfind("[SwarmModule]No answer from the review server: ", 0),
-            0u);
+        const std::string lost = errorOf([&] { module->initialize(42); });
+        EXPECT_EQ(lost.rfind("[SwarmModule]No answer from the review server: ", 0), 0u) << lost;
         EXPECT_EQ(errorOf([&] { makeModule(); }).rfind("获取服务器Swarm Users数据失败,[0]:", 0), 0u);
     }
 

@@ -87,8 +87,7 @@ namespace {
         EXPECT_FALSE(module->getTag("a") || module->getTag("b") || module->getTag("zz"));
         EXPECT_EQ(module->getProjectTags().size(), 3);
 
-        // The literals follow the table's order, whatever the order of selection.
-        module->setTag("a", true);
+        module->setTag("a", true); // the literals follow the table, not the order of selection
         QString literals;
         for (const auto& [name, description] : tags)
             literals += name == "b" ? "" : "[" + name + "]";
