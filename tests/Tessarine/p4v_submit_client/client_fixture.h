@@ -38,8 +38,6 @@ protected:
         check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
     }
 
-    void TearDown() override { client_.reset(); }
-
     P4VInputInfo input(const QString& change_id, const QList<QString>& files = {}) const
     {
         return P4VInputInfo { change_id, QString::fromStdString(depot_.port()),

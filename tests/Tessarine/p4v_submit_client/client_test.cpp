@@ -139,41 +139,42 @@ namespace {
         }
     }
 
-    // passed, what happens once the request is out (after the run's own shelve), the error
-    // line ("$FILE" is the edited file), the final state.
-    using AfterRow = std::tuple<bool, std::function<void(StandInDepot&)>, QString, int>;
+    // passed; once the request is out (after the run's own shelve) a command fails, stalls
+    // (no fault) or the file is edited ("edit"); the error line ("$FILE": the file); the state.
+    using AfterRow = std::tuple<bool, const char*, const char*, QString, int>;
     class ClientAfterTest : public ClientRunTest, public ::testing::WithParamInterface<AfterRow> { };
 
     // A p4 failure or a stalled server while acting on the verdict is a submit error, whose
     // line says why; an edit made while the check ran is neither reverted nor submitted.
     TEST_P(ClientAfterTest, WhatGoesWrongAfterTheVerdict)
     {
-        const auto& [pass, on_request, error, state] = GetParam();
-        if (pass && state == SubmitError && kP4NetMaxWaitSeconds > 10)
+        const auto& [pass, command, fault, error, state] = GetParam();
+        if (!fault && kP4NetMaxWaitSeconds > 10)
             GTEST_SKIP() << "built with a network wait of " << kP4NetMaxWaitSeconds << " s";
         startIn(OpenedOnly);
-        replyWith({ pass ? kPass : kFail }, [this, on_request = on_request] { on_request(depot_); });
+        const StandInFile file = depot_.file("src/opened.c");
+        replyWith({ pass ? kPass : kFail }, [this, file, command = std::string(command), fault = fault] {
+            command == "edit" ? depot_.writeLocalFile(file, "edited\n")
+                : fault       ? depot_.injectFault(command, fault)
+                              : depot_.injectHang(command);
+        });
         const QStringList lines = run(false);
         ASSERT_GE(lines.size(), 6) << lines.join(" | ").toStdString();
-        const QString file = QString::fromStdString(depot_.file("src/opened.c").local_path);
         const QString said = lines[lines.size() - (state == SubmitError ? 1 : 2)]; // else "again" follows
-        EXPECT_TRUE(said.startsWith(red(QString(error).replace("$FILE", file)))) << said.toStdString();
+        EXPECT_TRUE(said.startsWith(red(QString(error).replace("$FILE", file.local_path.c_str()))))
+            << said.toStdString();
         EXPECT_EQ(client_->getSubmitState(), state);
         EXPECT_EQ(client_->claimRun(false), state != SubmitError);
         EXPECT_TRUE(depot_.submitted().empty());
     }
 
     INSTANTIATE_TEST_SUITE_P(Faults, ClientAfterTest,
-        ::testing::Values(AfterRow { false,
-                              [](StandInDepot& depot) {
-                                  depot.injectFault("shelve", "No shelved files in changelist to delete.");
-                              },
+        ::testing::Values(AfterRow { false, "shelve", "No shelved files in changelist to delete.",
                               "No shelved files", SubmitError },
-            AfterRow { true,
-                [](StandInDepot& depot) { depot.writeLocalFile(depot.file("src/opened.c"), "edited\n"); },
-                "Shelve后以下文件已被修改,未还原也未提交: $FILE</font>", SubmitCheckFailed },
-            AfterRow { true, [](StandInDepot& depot) { depot.injectHang("submit"); },
-                "Perforce client error:\n\tPartner exited unexpectedly. [p4 ", SubmitError }));
+            AfterRow { true, "edit", "", "Shelve后以下文件已被修改,未还原也未提交: $FILE</font>",
+                SubmitCheckFailed },
+            AfterRow { true, "submit", nullptr, "Perforce client error:\n\tPartner exited unexpectedly. [p4 ",
+                SubmitError }));
 
     TEST_F(ClientRunTest, OneReplyAtATimeAndTheWorkerIsJoinedWhileOneIsOpen)
     {

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             frame.data() >= buffer.constData() && frame.data() + frame.size() == buffer.constData() + offset);
         require(count < whole_frames.size() && frame == whole_frames[count++]);
         // Any read past the frame's end is an AddressSanitizer report.
-        const auto exact = std::make_unique<char[]>(std::size_t(frame.size()) + 1);
+        const auto exact = std::make_unique<char[]>(std::size_t(frame.size()));
         std::copy(frame.begin(), frame.end(), exact.get());
         CheckMessage::Deserialize(QByteArray::fromRawData(exact.get(), frame.size()));
     };
