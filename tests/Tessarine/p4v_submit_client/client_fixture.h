@@ -10,11 +10,11 @@
 #include "standin_depot.h"
 #include "tag_server.h"
 
-#include <QCoreApplication>
 #include <QUrl>
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,21 +44,39 @@ protected:
             QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
     }
 
-    // Records what the window would see, queued to this thread as the window gets it:
-    // progress lines, "ERROR:<line>", "RESULT:pass" or "RESULT:fail <groups>".
+    // Records what the window would see, on the emitting thread under a lock the thread
+    // sanitizer sees: progress lines, "ERROR:<line>", "RESULT:pass" or "RESULT:fail <groups>".
     void startClient(const QString& change_id, const QList<QString>& files = {})
     {
         client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
-        const P4VSubmitClient* client = client_.get();
-        QObject::connect(client, &P4VSubmitClient::processInfoOutput, &context_,
-            [this](const QString& line) { lines_ << line; });
-        QObject::connect(client, &P4VSubmitClient::errorMessageOutput, &context_,
-            [this](const QString& line) { lines_ << "ERROR:" + line; });
+        P4VSubmitClient* client = client_.get();
+        const auto add = [this](const QString& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_ << line;
+        };
+        const auto direct = Qt::DirectConnection;
+        QObject::connect(client, &P4VSubmitClient::processInfoOutput, &context_, add, direct);
         QObject::connect(
-            client, &P4VSubmitClient::checkResultArrived, &context_, [this](const CheckResult& r) {
-                lines_ << (r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
-            });
+            client, &P4VSubmitClient::errorMessageOutput, &context_,
+            [add](const QString& line) { add("ERROR:" + line); }, direct);
+        QObject::connect(
+            client, &P4VSubmitClient::checkResultArrived, &context_,
+            [add](const CheckResult& r) {
+                add(r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
+            },
+            direct);
+        // The window's queued signal, connected before the worker starts so that the thread
+        // sanitizer sees the slot object made before the worker reads it.
+        for (const bool pre_check : { false, true })
+            QObject::connect(&triggers_[pre_check], &QObject::objectNameChanged, client,
+                [client, pre_check] { client->submit(pre_check); });
         client_->initialize();
+    }
+
+    QStringList lines()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
     }
 
     // Change 100 with its files in the given state, started; journal cleared.
@@ -74,29 +92,28 @@ protected:
         depot_.clearJournal();
     }
 
-    // Asks the worker for a run, unclaimed, as the window's queued signal does.
+    // Asks the worker for a run, unclaimed.
     void submitClicked(bool is_pre_check)
     {
-        P4VSubmitClient* client = client_.get();
-        QMetaObject::invokeMethod(
-            client, [client, is_pre_check] { client->submit(is_pre_check); }, Qt::QueuedConnection);
+        triggers_[is_pre_check].setObjectName(QString::number(++clicks_));
     }
 
     // As the window starts a run: claim it, then a queued call on the worker.
     bool start(bool is_pre_check)
     {
-        lines_.clear();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_.clear();
+        }
         if (!client_->claimRun(is_pre_check))
             return false;
         submitClicked(is_pre_check);
         return true;
     }
 
-    // Once the state is final, every line emitted before it is queued here.
-    bool finished()
+    bool finished() const
     {
         const int state = client_->getSubmitState();
-        QCoreApplication::processEvents();
         return state != SubmitState::Submitting && state != SubmitState::PreChecking;
     }
 
@@ -105,7 +122,7 @@ protected:
     {
         EXPECT_TRUE(start(is_pre_check)) << "refused in state " << client_->getSubmitState();
         EXPECT_TRUE(waitUntil([this] { return finished(); })) << "stuck in " << client_->getSubmitState();
-        return lines_;
+        return lines();
     }
 
     // The p4 commands that move, shelve, revert, submit or sync files.
@@ -140,10 +157,13 @@ protected:
     standin::ReviewServer reviews_ { build_config::kSwarmUser, build_config::kSwarmToken };
     standin::CheckServer check_;
     std::unique_ptr<P4VSubmitClient> client_;
-    QStringList lines_;
 
 private:
     QObject context_;
+    QObject triggers_[2];
+    int clicks_ = 0;
+    std::mutex mutex_;
+    QStringList lines_;
 };
 
 } // namespace velmora::testing

@@ -185,7 +185,7 @@ namespace {
         submitClicked(true);
         ASSERT_TRUE(waitUntil([this] { return finished(); }));
         EXPECT_EQ(check_.requests().size(), 1u);
-        EXPECT_TRUE(lines_.contains(red("A check is already running; the new request is ignored.</font>")));
+        EXPECT_TRUE(lines().contains(red("A check is already running; the new request is ignored.</font>")));
         EXPECT_EQ(client_->getSubmitState(), PreCheckPassed);
 
         standin::CheckReplyScript never;
@@ -230,7 +230,7 @@ namespace {
         EXPECT_TRUE(client_->getDescription().isEmpty());
         client_->shelveFiles();
         client_->shelveFiles();
-        EXPECT_EQ(lines_, QStringList { "Shelve Changelist [300] Completed." });
+        EXPECT_EQ(lines(), QStringList { "Shelve Changelist [300] Completed." });
         EXPECT_EQ(depot_.shelved(300).size(), 2u);
     }
 
