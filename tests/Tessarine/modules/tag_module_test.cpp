@@ -48,7 +48,6 @@ namespace {
             std::string free_text = "left over";
             EXPECT_EQ(parseDescriptionTags(description, &free_text), names) << description;
             EXPECT_EQ(free_text, names.empty() ? description : rest);
-            EXPECT_EQ(parseDescriptionTags(description, nullptr), names);
         }
         // A "%1" inside a name is text, not a place marker.
         EXPECT_EQ(tagLiterals({ "fix:core_1-2", "中文", "%1" }), QStringLiteral("[fix:core_1-2][中文][%1]"));

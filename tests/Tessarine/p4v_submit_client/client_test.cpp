@@ -61,8 +61,7 @@ namespace {
     }
 
     INSTANTIATE_TEST_SUITE_P(AllRoads, ClientVerdictTest,
-        ::testing::Values(VerdictRow { OpenedOnly, true, true, {}, PreCheckPassed, { kShelve } },
-            VerdictRow { OpenedOnly, true, false, {}, PreCheckFailed, { kShelve, kUnshelve } },
+        ::testing::Values(VerdictRow { OpenedOnly, true, false, {}, PreCheckFailed, { kShelve, kUnshelve } },
             VerdictRow { OpenedOnly, false, true,
                 { "[4]Revert Changelist 100", "[5]Submitting Pending Changelist 100", "[6]" + kSync.arg(100),
                     "[7]" + kDone },
@@ -73,7 +72,6 @@ namespace {
             VerdictRow { ShelvedOnly, false, true,
                 { "[3]Submitting Pending Changelist 100", "[4]" + kSync.arg(100), "[5]" + kDone }, Submitted,
                 { kSubmit } },
-            VerdictRow { OpenedAndShelved, true, false, {}, PreCheckFailed, {} },
             // The opened files move to a new change, and the submit renames the shelved one.
             VerdictRow { OpenedAndShelved, false, true,
                 { "[3]Create Changelist.Move Opened Files From [100] To [101]",
@@ -242,7 +240,6 @@ namespace {
         const StandInFile opened = depot_.file("l/a.c", 1);
         const QString not_opened = QString::fromStdString(depot_.root() + "/l/b.c");
         const std::pair<P4VInputInfo, std::string> rows[] = {
-            { input("Default"), "在Default中未找到Opened文件" },
             { input(QString::number(empty_change)),
                 "在" + std::to_string(empty_change) + "中未找到Opened文件或Shelved文件" },
             { input("", { QString::fromStdString(opened.local_path), not_opened }),
