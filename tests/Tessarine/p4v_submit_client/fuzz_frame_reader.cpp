@@ -1,6 +1,5 @@
-// Cuts the input as a reply arriving in pieces (the first two bytes choose their
-// sizes) and decodes each frame from an exact-size copy: the frames must be
-// those of a one-piece cut.
+// Cuts the input as a reply arriving in pieces (the first two bytes choose their sizes) and
+// decodes each frame from an exact-size copy: the frames must be those of a one-piece cut.
 #include "p4v_submit_client/check_message.h"
 #include "p4v_submit_client/frame_reader.h"
 
