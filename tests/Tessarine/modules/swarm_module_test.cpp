@@ -1,8 +1,7 @@
 #include "modules/swarm_module.h"
 
+#include "modules/swarm_requests.h"
 #include "review_server.h"
-
-#include <QSignalSpy>
 
 #include <functional>
 #include <memory>
@@ -37,10 +36,9 @@ namespace {
                 { "bruno", "Bruno Again", "" } });
             server_.start();
         }
-        std::unique_ptr<SwarmModule> makeModule(const std::string& token = "")
+        std::unique_ptr<SwarmModule> makeModule()
         {
-            return std::make_unique<SwarmModule>(
-                server_.baseUrl(), server_.apiUser(), token.empty() ? server_.apiToken() : token);
+            return std::make_unique<SwarmModule>(server_.baseUrl(), server_.apiUser(), server_.apiToken());
         }
         void addReview(int id, const std::string& state, std::vector<std::string> participants = {})
         {
@@ -52,32 +50,35 @@ namespace {
     TEST_F(SwarmModuleTest, ReadsUsersReviewAndCommentsWithCredentials)
     {
         auto module = makeModule();
-        EXPECT_EQ(module->getPendingId(), 0);
         ASSERT_EQ(module->getAllReviewers().size(), 3u);
         EXPECT_EQ(module->getReviewer("bruno").FullName, "Bruno Again");
-        EXPECT_TRUE(module->hasReviewer("alice"));
-        EXPECT_FALSE(module->hasReviewer("Alice"));
         EXPECT_EQ(module->getReviewer("zoe").User + module->getReviewer("zoe").FullName, "zoe");
-
         module->initialize(42);
         EXPECT_EQ(module->getSwarmReviewState(), "UnCreate");
-        EXPECT_EQ(module->getSwarmReviewInfo().id, -1);
-        EXPECT_EQ(server_.requests().size(), 3u);
+        const auto stateOf = [](const std::string& state) { // what neither these tests nor the panel's reach
+            return swarm::decodeChangeReview(
+                R"({"totalCount":1,"reviews":[{"id":3,"state":")" + state + "\"}]}")
+                .state;
+        };
+        EXPECT_EQ(std::pair(stateOf("rejected"), stateOf("Approved")),
+            std::pair(int(ReviewState::Reject), int(ReviewState::Unknow)));
 
         addReview(0, "needsRevision", { "zoe", "adam" }); // id 0 is a review too
-        server_.setComments(
-            0, { { 9, "alice", "nine", json::array() }, { 11, "adam", "re", json { { "comment", 9 } } } });
-        module->initialize(42);
-        EXPECT_EQ(module->getSwarmReviewState(), "NeedRevision");
+        server_.setComments(0,
+            { { 9, "alice", "nine", json::array() }, { 11, "adam", "re", json { { "comment", 9 } } },
+                { 12, "zoe", "on a file", json { { "file", "//a.c" } } } }); // replies are left out
+        std::string seen;
+        QObject::connect(module.get(), &SwarmModule::updateSwarmInfoCompleted,
+            [&] { seen = module->getSwarmReviewState(); });
+        module->refreshSwarmReviewInfo(); // the signal follows the refresh
+        EXPECT_EQ(seen, "NeedRevision");
         EXPECT_EQ(
             module->getSwarmReviewInfo().reviewers, (std::vector<std::string> { "adam", "bruno", "zoe" }));
-        ASSERT_EQ(module->getSwarmComments().size(), 1u);
-        EXPECT_EQ(module->getSwarmComments()[0].body, "nine");
-        for (const auto& request : server_.requests()) {
-            EXPECT_EQ(request.header("Content-Type"), "application/json") << request.target;
-            EXPECT_EQ(request.header("Authorization"),
-                "Basic c3dhcm06MDEyMzQ1Njc4OUFCQ0RFRjAxMjM0NTY3ODlBQkNERUY=");
-        }
+        ASSERT_EQ(module->getSwarmComments().size(), 2u);
+        EXPECT_EQ(module->getSwarmComments()[0].body + module->getSwarmComments()[1].body, "nineon a file");
+        for (const auto& request : server_.requests())
+            EXPECT_EQ(request.header("Content-Type") + " " + request.header("Authorization"),
+                "application/json Basic c3dhcm06MDEyMzQ1Njc4OUFCQ0RFRjAxMjM0NTY3ODlBQkNERUY=");
         EXPECT_EQ(server_.requests().back().target, "/api/v9/comments?topic=reviews/0");
 
         // A refresh that fails midway keeps what the earlier requests brought; one that finds
@@ -90,30 +91,21 @@ namespace {
         server_.setRouteReply(Route::Reviews, Reply { 200, R"({"totalCount":0})" });
         module->refresh();
         EXPECT_EQ(module->getSwarmReviewInfo().id, -1);
-        EXPECT_EQ(module->getSwarmComments().size(), 1u);
+        EXPECT_EQ(module->getSwarmComments().size(), 2u);
     }
 
     TEST_F(SwarmModuleTest, FailuresNameTheirCause)
     {
-        server_.setRouteReply(Route::Users, Reply { 500, "<h1>内部错误</h1>", "text/html" });
-        EXPECT_EQ(errorOf([&] { makeModule(); }), "获取服务器Swarm Users数据失败,[500]:<h1>内部错误</h1>");
+        server_.setRouteReply(Route::Users, Reply { 500, "<h1>内部错误 %1</h1>", "text/html" });
+        EXPECT_EQ(errorOf([&] { makeModule(); }), "获取服务器Swarm Users数据失败,[500]:<h1>内部错误 %1</h1>");
         server_.clearRouteReply(Route::Users);
-        EXPECT_EQ(errorOf([&] { makeModule("WRONG"); }),
-            R"(获取服务器Swarm Users数据失败,[401]:{"error":"Unauthorized"})");
         auto module = makeModule();
         addReview(7, "needsReview");
         EXPECT_EQ(
             errorOf([&] { module->requestSwarmReview(42, "again", {}); }), "create swarm review failed.");
-        server_.clearRequests();
-        EXPECT_THROW(module->requestSwarmReview(44, "\xc3\x28", {}), json::type_error);
-        EXPECT_EQ(
-            errorOf([&] { module->checkIfSkipSwarmReview(""); }), "[SwarmModule]:user can not be null.");
-        EXPECT_TRUE(server_.requests().empty());
         server_.stop();
-        for (const auto& call : { std::function<void()>([&] { module->initialize(42); }),
-                 std::function<void()>([&] { module->requestSwarmReview(42, "d", {}); }) })
-            EXPECT_EQ(errorOf(call).rfind("[SwarmModule]No answer from the review server: ", 0), 0u)
-                << errorOf(call);
+        const std::string lost = errorOf([&] { module->initialize(42); });
+        EXPECT_EQ(lost.rfind("[SwarmModule]No answer from the review server: ", 0), 0u) << lost;
         EXPECT_EQ(errorOf([&] { makeModule(); }).rfind("获取服务器Swarm Users数据失败,[0]:", 0), 0u);
     }
 
@@ -122,7 +114,6 @@ namespace {
         auto module = makeModule();
         module->initialize(42);
         QString error = "untouched";
-        EXPECT_FALSE(module->isValid(nullptr));
         EXPECT_FALSE(module->isValid(&error));
         EXPECT_EQ(error, "需要通过Swarm审核");
         EXPECT_TRUE(module->checkIfMustBeReview());
@@ -140,26 +131,6 @@ namespace {
         EXPECT_TRUE(module->checkIfMustBeReview());
         server_.setUserExclusions({ "swarm" });
         EXPECT_FALSE(module->checkIfMustBeReview());
-    }
-
-    TEST_F(SwarmModuleTest, RefreshSlotSignalsAfterTheRefreshAndCreateReviewSendsTheBody)
-    {
-        auto module = makeModule();
-        module->initialize(42);
-        int seen_id = 0;
-        QSignalSpy spy(module.get(), &SwarmModule::updateSwarmInfoCompleted);
-        QObject::connect(module.get(), &SwarmModule::updateSwarmInfoCompleted,
-            [&] { seen_id = module->getSwarmReviewInfo().id; });
-        module->requestSwarmReview(42, "[BUG]修复", { "bruno", "alice" });
-        EXPECT_EQ(server_.createBodies().back(),
-            R"({"change":42,"description":"[BUG]修复","reviewers":["bruno","alice"]})");
-        EXPECT_EQ(module->getSwarmReviewInfo().id, -1); // creating changes no member
-        module->refreshSwarmReviewInfo();
-        EXPECT_EQ(spy.count(), 1);
-        EXPECT_NE(seen_id, -1);
-        server_.setRouteReply(Route::ChangeCheck, Reply { 500, "" });
-        EXPECT_THROW(module->refreshSwarmReviewInfo(), json::parse_error);
-        EXPECT_EQ(spy.count(), 1);
     }
 
 } // namespace

@@ -5,16 +5,13 @@
 #include "build_config.h"
 #include "check_server.h"
 #include "p4v_submit_client/p4v_submit_client.h"
+#include "program_run.h"
 #include "review_server.h"
 #include "standin_depot.h"
 #include "tag_server.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <QUrl>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -28,17 +25,7 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 namespace velmora::testing {
 
 using Commands = std::vector<std::vector<std::string>>;
-
-// Polls an observable condition; the deadline is only an upper bound.
-inline bool waitFor(const std::function<bool()>& condition)
-{
-    const QDeadlineTimer deadline(20000);
-    while (!condition() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return condition();
-}
+using e2e::waitUntil;
 
 class ClientFixture : public ::testing::Test {
 protected:
@@ -51,49 +38,39 @@ protected:
         check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
     }
 
-    void TearDown() override { client_.reset(); }
-
     P4VInputInfo input(const QString& change_id, const QList<QString>& files = {}) const
     {
         return P4VInputInfo { change_id, QString::fromStdString(depot_.port()),
             QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
     }
 
-    // What the window would see, in order, recorded on the emitting thread under a lock the
-    // thread sanitizer sees: progress lines as they are, errors as "ERROR:<line>", results
-    // as "RESULT:pass" or "RESULT:fail <groups>".
+    // Records what the window would see, on the emitting thread under a lock the thread
+    // sanitizer sees: progress lines, "ERROR:<line>", "RESULT:pass" or "RESULT:fail <groups>".
     void startClient(const QString& change_id, const QList<QString>& files = {})
     {
         client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
+        P4VSubmitClient* client = client_.get();
         const auto add = [this](const QString& line) {
             std::lock_guard<std::mutex> lock(mutex_);
             lines_ << line;
         };
+        const auto direct = Qt::DirectConnection;
+        QObject::connect(client, &P4VSubmitClient::processInfoOutput, &context_, add, direct);
         QObject::connect(
-            client_.get(), &P4VSubmitClient::processInfoOutput, &context_, add, Qt::DirectConnection);
+            client, &P4VSubmitClient::errorMessageOutput, &context_,
+            [add](const QString& line) { add("ERROR:" + line); }, direct);
         QObject::connect(
-            client_.get(), &P4VSubmitClient::errorMessageOutput, &context_,
-            [add](const QString& line) { add("ERROR:" + line); }, Qt::DirectConnection);
-        QObject::connect(
-            client_.get(), &P4VSubmitClient::checkResultArrived, &context_,
+            client, &P4VSubmitClient::checkResultArrived, &context_,
             [add](const CheckResult& r) {
                 add(r.Passed ? "RESULT:pass" : QString("RESULT:fail %1").arg(r.ErrorGroups.size()));
             },
-            Qt::DirectConnection);
+            direct);
         // The window's queued signal, connected before the worker starts so that the thread
         // sanitizer sees the slot object made before the worker reads it.
-        for (const bool pre_check : { false, true }) {
-            P4VSubmitClient* client = client_.get();
+        for (const bool pre_check : { false, true })
             QObject::connect(&triggers_[pre_check], &QObject::objectNameChanged, client,
                 [client, pre_check] { client->submit(pre_check); });
-        }
         client_->initialize();
-    }
-
-    // Asks the worker for a run, unclaimed.
-    void submitClicked(bool is_pre_check)
-    {
-        triggers_[is_pre_check].setObjectName(QString::number(++clicks_));
     }
 
     QStringList lines()
@@ -102,16 +79,32 @@ protected:
         return lines_;
     }
 
-    void clear()
+    // Change 100 with its files in the given state, started; journal cleared.
+    void startIn(int files_state)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.clear();
+        const std::vector<StandInFile> opened { depot_.file("src/opened.c", 2) };
+        depot_.writeLocalFile(opened[0], "first\n");
+        depot_.addPendingChange("[feature] add button",
+            files_state == FilesState::ShelvedOnly ? std::vector<StandInFile> {} : opened,
+            files_state == FilesState::OpenedOnly ? std::vector<StandInFile> {}
+                                                  : std::vector { depot_.file("src/shelved.c", 5) });
+        startClient("100");
+        depot_.clearJournal();
+    }
+
+    // Asks the worker for a run, unclaimed.
+    void submitClicked(bool is_pre_check)
+    {
+        triggers_[is_pre_check].setObjectName(QString::number(++clicks_));
     }
 
     // As the window starts a run: claim it, then a queued call on the worker.
     bool start(bool is_pre_check)
     {
-        clear();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_.clear();
+        }
         if (!client_->claimRun(is_pre_check))
             return false;
         submitClicked(is_pre_check);
@@ -128,14 +121,8 @@ protected:
     QStringList run(bool is_pre_check)
     {
         EXPECT_TRUE(start(is_pre_check)) << "refused in state " << client_->getSubmitState();
-        EXPECT_TRUE(waitFor([this] { return finished(); })) << "stuck in " << client_->getSubmitState();
+        EXPECT_TRUE(waitUntil([this] { return finished(); })) << "stuck in " << client_->getSubmitState();
         return lines();
-    }
-
-    bool ran(const std::vector<std::string>& command) const
-    {
-        const Commands commands = depot_.commands();
-        return std::find(commands.begin(), commands.end(), command) != commands.end();
     }
 
     // The p4 commands that move, shelve, revert, submit or sync files.
@@ -157,11 +144,11 @@ protected:
         return stream;
     }
 
-    void replyWith(const std::vector<std::string>& messages, const std::vector<size_t>& pieces = {},
-        const std::string& trailer = {})
+    void replyWith(const std::vector<std::string>& messages, std::function<void()> on_request = {})
     {
         standin::CheckReplyScript script;
-        script.pieces = standin::CheckServer::split(frames(messages) + trailer, pieces);
+        script.pieces = { frames(messages) };
+        script.on_request = std::move(on_request);
         check_.setScript(script);
     }
 

@@ -1,7 +1,5 @@
-// Feeds the input as a check reply delivered in pieces (the first two bytes
-// choose the piece sizes), cuts frames after each piece and decodes each one
-// from an allocation of exactly its size; the frames must be those of a
-// one-piece cut.
+// Cuts the input as a reply arriving in pieces (the first two bytes choose their sizes) and
+// decodes each frame from an exact-size copy: the frames must be those of a one-piece cut.
 #include "p4v_submit_client/check_message.h"
 #include "p4v_submit_client/frame_reader.h"
 
@@ -14,15 +12,7 @@
 
 using namespace velmora;
 
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
+#define require(condition) ((condition) ? void() : __builtin_trap())
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -44,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             frame.data() >= buffer.constData() && frame.data() + frame.size() == buffer.constData() + offset);
         require(count < whole_frames.size() && frame == whole_frames[count++]);
         // Any read past the frame's end is an AddressSanitizer report.
-        const auto exact = std::make_unique<char[]>(std::size_t(frame.size()) + 1);
+        const auto exact = std::make_unique<char[]>(std::size_t(frame.size()));
         std::copy(frame.begin(), frame.end(), exact.get());
         CheckMessage::Deserialize(QByteArray::fromRawData(exact.get(), frame.size()));
     };
