@@ -2,30 +2,14 @@
 
 #include "log_lines.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <algorithm>
 #include <csignal>
 
 namespace velmora::e2e {
-
-bool waitUntil(const std::function<bool()>& condition, int timeout_ms)
-{
-    const QDeadlineTimer deadline(timeout_ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-        // QProcess learns of its child's end from the event loop.
-        QCoreApplication::processEvents();
-    }
-    return true;
-}
 
 ProgramRun::ProgramRun(QString display, QString home)
     : display_(std::move(display))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wait_until.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -8,9 +10,6 @@
 #include <functional>
 
 namespace velmora::e2e {
-
-// Polls `condition` until it holds or `timeout_ms` has passed; true when it held.
-bool waitUntil(const std::function<bool()>& condition, int timeout_ms = 20000);
 
 // One run of the real program as a user starts it: on the given X display, with a home
 // directory of its own or shared with other runs (LOCALAPPDATA, for the log, and TMPDIR,

@@ -5,10 +5,10 @@
 #include "build_config.h"
 #include "check_server.h"
 #include "p4v_submit_client/p4v_submit_client.h"
-#include "program_run.h"
 #include "review_server.h"
 #include "standin_depot.h"
 #include "tag_server.h"
+#include "wait_until.h"
 
 #include <QUrl>
 
@@ -25,7 +25,6 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 namespace velmora::testing {
 
 using Commands = std::vector<std::vector<std::string>>;
-using e2e::waitUntil;
 
 class ClientFixture : public ::testing::Test {
 protected:
