@@ -1,5 +1,6 @@
 #include "modules/swarm_module.h"
 
+#include "error_of.h"
 #include "modules/swarm_requests.h"
 #include "review_server.h"
 
@@ -16,16 +17,6 @@ namespace {
     using json = nlohmann::json;
     using Route = standin::ReviewServer::Route;
     using Reply = standin::ReviewServer::Reply;
-
-    std::string errorOf(const std::function<void()>& call)
-    {
-        try {
-            call();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "(nothing thrown)";
-    }
 
     // A review module against a fresh stand-in review server on a free port.
     class SwarmModuleTest : public ::testing::Test {

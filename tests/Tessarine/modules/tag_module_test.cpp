@@ -1,5 +1,6 @@
 #include "modules/tag_module.h"
 
+#include "error_of.h"
 #include "modules/description_tags.h"
 #include "tag_server.h"
 
@@ -19,16 +20,6 @@ namespace {
 
     using namespace std::chrono_literals;
     using Names = std::vector<std::string>;
-
-    std::string errorOf(const std::function<void()>& call)
-    {
-        try {
-            call();
-        } catch (const std::exception& error) {
-            return error.what();
-        }
-        return "(nothing thrown)";
-    }
 
     TEST(DescriptionTags, OnlyTheLeadingRunOfValidLiterals)
     {
