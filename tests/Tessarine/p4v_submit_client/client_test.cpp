@@ -236,8 +236,6 @@ namespace {
                               { "[4]Revert Changelist 100", "[5]Submitting Pending Changelist 100",
                                   "[6]" + kSync.arg(100), "[7]" + kDone },
                               Submitted, { kShelve, kRevert, kSubmit, kSyncFiles } },
-            VerdictRow {
-                OpenedOnly, false, "", { "[4]" + kAgain }, SubmitCheckFailed, { kShelve, kUnshelve } },
             // The opened files move to a new change, and the submit renames the shelved one.
             VerdictRow { OpenedAndShelved, true, "",
                 { "[3]Create Changelist.Move Opened Files From [100] To [101]",
@@ -248,6 +246,7 @@ namespace {
             VerdictRow { OpenedOnly, true, "edit",
                 { red("Shelve后以下文件已被修改,未还原也未提交: $ROOT/src/opened.c</font>"), "[4]" + kAgain },
                 SubmitCheckFailed, { kShelve, kUnshelve } },
+            // A failed check drops the shelf it made: here p4 refuses that.
             VerdictRow { OpenedOnly, false, "No shelved files in changelist to delete.",
                 { red("No shelved files") }, SubmitError, { kShelve, kUnshelve } }));
 
