@@ -44,17 +44,14 @@ namespace {
             check_.start(build_config::kCheckServerPort, build_config::kCheckServerHost);
         }
 
-        P4VInputInfo input(const QString& change_id, const QList<QString>& files = {}) const
-        {
-            return P4VInputInfo { change_id, QString::fromStdString(depot_.port()),
-                QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files };
-        }
-
         // Records what the window would see, on the emitting thread under a lock the thread
         // sanitizer sees: progress lines, "ERROR:<line>", "RESULT:pass" or "RESULT:fail <groups>".
         void startClient(const QString& change_id, const QList<QString>& files = {})
         {
-            client_ = std::make_unique<P4VSubmitClient>(input(change_id, files), false);
+            client_ = std::make_unique<P4VSubmitClient>(
+                P4VInputInfo { change_id, QString::fromStdString(depot_.port()),
+                    QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), files },
+                false);
             P4VSubmitClient* client = client_.get();
             const auto add = [this](const QString& line) {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -337,8 +334,7 @@ namespace {
             QString::fromStdString(b.local_path) };
         depot_.openInDefault({ a, b });
         depot_.setNextChange(300);
-        EXPECT_THROW(P4VSubmitClient(input("", files + QList<QString> { files[0] + ".c" }), false),
-            std::runtime_error);
+        EXPECT_THROW(startClient("", files + QList<QString> { files[0] + ".c" }), std::runtime_error);
         EXPECT_FALSE(depot_.hasChange(300));
         EXPECT_EQ(depot_.opened("default").size(), 2u);
         EXPECT_TRUE(fileCommands().empty());
