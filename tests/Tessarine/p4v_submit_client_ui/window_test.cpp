@@ -1,4 +1,4 @@
-// The main window: its construction, the description rule, the console, the two
+// The main window: what it opens on, the description rule, the console, the two
 // action buttons over real runs, the check-result view and the review panel.
 #include "window_fixture.h"
 
@@ -252,8 +252,7 @@ namespace {
                 urls_, (QList<QUrl> { QUrl(base), QUrl(state.empty() ? base : base + "/reviews/911") }));
             expectPanel(must_review, shown, state.empty(),
                 state.empty() ? QStringList() : QStringList { "alice/Alice", "bob/鲍勃", "tester/Test Er" });
-            auto* comments = widget<QTextEdit>("swarm_comment_text_");
-            EXPECT_EQ(comments->toPlainText(),
+            EXPECT_EQ(widget<QTextEdit>("swarm_comment_text_")->toPlainText(),
                 state.empty() ? "" : "[bob]:looks fine\n[alice]:<b>not markup</b>\n第二行");
             closeWindow();
             urls_.clear();
