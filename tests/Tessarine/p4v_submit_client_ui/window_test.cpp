@@ -1,4 +1,4 @@
-// The main window: its construction, the description rule, the console, the two
+// The main window: what it opens on, the description rule, the console, the two
 // action buttons over real runs, the check-result view and the review panel.
 #include "window_fixture.h"
 
@@ -8,13 +8,10 @@
 
 #include <QCheckBox>
 #include <QClipboard>
-#include <QCompleter>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QScopeGuard>
-#include <QScrollBar>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTableView>
@@ -33,51 +30,27 @@ namespace {
     using Route = standin::ReviewServer::Route;
     using WindowTest = WindowFixture;
 
-    TEST_F(WindowTest, BuiltAndFilledBeforeShownThenTheDescriptionRuleAndTheConsole)
+    TEST_F(WindowTest, OpensOnTheChangesTextThenTheDescriptionRuleAndTheConsole)
     {
-        openClient("[ui]  laid out ");
-        // A failure while building goes on to start-up's handler.
-        reviews_.setRouteReply(Route::ChangeCheck, { 500, "down" });
-        EXPECT_THROW(P4VSubmitClientUI(client_.get(), nullptr), std::exception);
-        reviews_.clearRouteReply(Route::ChangeCheck);
-        bool shown_early = false;
-        QObject::connect(client_->getSwarmModule(), &SwarmModule::updateSwarmInfoCompleted, [&] {
-            for (QWidget* top : QApplication::topLevelWidgets())
-                shown_early |= top->objectName() == "Brelling" && top->isVisible();
-        });
-        window_ = std::make_unique<P4VSubmitClientUI>(client_.get(), nullptr);
-        EXPECT_FALSE(shown_early);
-        EXPECT_TRUE(window_->isVisible());
+        openWindow("[ui]  laid out ");
         auto* prefix = widget<QTextEdit>("prefix_text_edit_");
         EXPECT_EQ(widget<QTextEdit>("description_text_edit_")->toPlainText(), "laid out");
         EXPECT_EQ(prefix->toPlainText(), "[ui]");
         EXPECT_EQ(client_->getDescription(), "[ui] laid out");
 
-        QCompleter* completer = widget<QLineEdit>("swarm_user_search_lb_")->completer();
-        ASSERT_NE(completer, nullptr);
-        for (const auto& [typed, proposed] : { std::pair { "al", 2 }, { "Al", 1 }, { "lic", 0 } }) {
-            completer->setCompletionPrefix(typed); // alice and albert; Alex; none
-            EXPECT_EQ(completer->completionCount(), proposed) << typed;
-        }
-
-        for (const auto& [tag, typed, description] :
-            { std::tuple<QString, QString, QString> { "fix", "   padded \t\n ", "[fix] padded" },
-                { "", "no tag", " no tag" }, { "docs", "", "[docs] " } }) {
-            const QString before = client_->getDescription();
-            for (QCheckBox* box : window_->findChildren<QCheckBox*>())
-                box->setChecked(box->text() == tag);
-            EXPECT_EQ(prefix->toPlainText(), tag.isEmpty() ? "" : "[" + tag + "]");
-            EXPECT_EQ(client_->getDescription(), before);
-            type(typed);
-            EXPECT_EQ(client_->getDescription(), description);
-        }
+        // A tag cleared shows at once and leaves the description at the next edit, its blank kept.
+        for (QCheckBox* box : window_->findChildren<QCheckBox*>())
+            box->setChecked(false);
+        EXPECT_EQ(prefix->toPlainText(), "");
+        EXPECT_EQ(client_->getDescription(), "[ui] laid out");
+        type("   padded \t\n ");
+        EXPECT_EQ(client_->getDescription(), " padded");
 
         const QString br(QChar(0x2028)); // a "<br />" read back
         auto* console = widget<QTextBrowser>("console_text_browser_");
         for (const auto& [line, shown, error] :
-            { std::tuple<QString, QString, bool> { "word\r\nnext", "word" + br + "next", false },
-                { "a\n\n\r\n\rb", "a" + br + "b", true },
-                { "ends with a break\n", "ends with a break" + br, false },
+            { std::tuple<QString, QString, bool> { "a\n\n\r\n\rb", "a" + br + "b", false },
+                { "ends with a break\r\n", "ends with a break" + br, true },
                 { "<font color='#ff0000'>plain</font>", "plain", true } }) {
             error ? emit client_->errorMessageOutput(line) : emit client_->processInfoOutput(line);
             EXPECT_EQ(console->document()->lastBlock().text(), shown);
@@ -92,31 +65,29 @@ namespace {
         // The state, the review (0 not passed, 1 passed, 2 its server down), what the boxes say
         // ("*": a failure, logged), the button that started a run (-1 none, 0 submit, 1 pre-check).
         const std::tuple<int, int, QString, int> cases[] = {
-            { SubmitError, 0, "提交遇到异常,请解决错误后重新打开UI", -1 },
-            { Submitted, 0, "已提交完成", -1 },
-            { Submitting, 0, "正在提交ing,请稍后...", -1 },
-            { PreChecking, 0, "正在预检测ing,请稍后...", -1 },
+            { SubmitError, 0, "提交遇到异常,请解决错误后重新打开UI", -1 }, { Submitted, 0, "已提交完成", -1 },
+            { Submitting, 0, "正在提交ing,请稍后...", -1 }, { PreChecking, 0, "正在预检测ing,请稍后...", -1 },
             { Idle, 0, "需要通过Swarm审核", 1 }, // the pre-check asks no one
             { Idle, 2, "*", 1 },
             { PreCheckPassed, 1, "正在提交ing,请稍后...", 0 }, // the submit's claim refuses the pre-check
-            { SubmitCheckFailed, 1, "正在提交ing,请稍后...", 0 },
-            { PreCheckFailed, 1, "正在提交ing,请稍后...", 0 },
         };
+        const auto waitForState = [this](int state) {
+            return QTest::qWaitFor([&] { return client_->getSubmitState() == state; }, 15000);
+        };
+        standin::CheckReplyScript passed; // without one, the check server says nothing: a failure
+        passed.pieces = { standin::CheckServer::frame(standin::CheckServer::checkResult(true)) };
         QSemaphore worker_held;
         for (const auto& [state, review, said, started] : cases) {
             SCOPED_TRACE(state);
             openWindow();
-            // Running states by a claimed run, the others by a run to the check server's verdict.
+            // Running states by a claimed run, the others by a run to a passed check.
             if (state == Submitting || state == PreChecking) {
                 ASSERT_TRUE(client_->claimRun(state == PreChecking));
             } else if (state != Idle) {
-                standin::CheckReplyScript script; // says nothing: a failed check
-                if (state == PreCheckPassed || state == Submitted || state == SubmitError)
-                    script.pieces = { standin::CheckServer::frame(standin::CheckServer::checkResult(true)) };
-                check_.setScript(script);
+                check_.setScript(passed);
                 if (state == SubmitError)
                     depot_.injectFault("submit", "Submit failed -- fix problems above.");
-                emit window_->submitClicked(state == PreCheckPassed || state == PreCheckFailed);
+                emit window_->submitClicked(state == PreCheckPassed);
                 ASSERT_TRUE(waitForState(state)) << "stuck in " << client_->getSubmitState();
                 check_.setScript({});
             }
@@ -127,17 +98,15 @@ namespace {
             QSignalSpy emitted(window_.get(), &P4VSubmitClientUI::submitClicked);
             // The worker is held, so only the first press's claim can refuse the second.
             QMetaObject::invokeMethod(client_.get(), [&worker_held] { worker_held.acquire(); });
-            {
-                const auto release = qScopeGuard([&worker_held] { worker_held.release(); });
-                for (const char* button : { "submit_btn_", "pre_submit_btn_" }) {
-                    // Changed without the edit that hands it over: the press does, and acts at once.
-                    const QSignalBlocker quiet(widget("description_text_edit_"));
-                    type(QString("  %1 ").arg(button));
-                    QTest::mousePress(widget(button), Qt::LeftButton);
-                    EXPECT_EQ(client_->getDescription(), QString("[feature] %1").arg(button));
-                    QTest::mouseRelease(widget(button), Qt::LeftButton);
-                }
+            for (const char* button : { "submit_btn_", "pre_submit_btn_" }) {
+                // Changed without the edit that hands it over: the press does, and acts at once.
+                const QSignalBlocker quiet(widget("description_text_edit_"));
+                type(QString("  %1 ").arg(button));
+                QTest::mousePress(widget(button), Qt::LeftButton);
+                EXPECT_EQ(client_->getDescription(), QString("[feature] %1").arg(button));
+                QTest::mouseRelease(widget(button), Qt::LeftButton);
             }
+            worker_held.release();
             const QString boxes = takeBoxes();
             EXPECT_TRUE(said == "*" ? failureShown(boxes) : boxes == (started < 0 ? said + "|" + said : said))
                 << boxes.toStdString();
@@ -200,7 +169,6 @@ namespace {
 
         press(4, 2);
         ASSERT_EQ(list()->count(), 4);
-        EXPECT_TRUE(row(0)->styleSheet().contains("background-color:rgb(" + colours[3] + ");"));
         EXPECT_EQ(texts(0), (QStringList { "返回", titles[3] }));
         EXPECT_EQ(texts(1), (QStringList { "1", padded, "复制", "名字" }));
         EXPECT_EQ(texts(2), (QStringList { "2", "no path" }));
@@ -208,28 +176,18 @@ namespace {
         press(1, 2);
         EXPECT_EQ(QGuiApplication::clipboard()->text(), padded);
 
-        // Boxes of whole 14-pixel lines, the text measured as wrapped anywhere.
+        // Boxes of whole 14-pixel lines, the text measured as wrapped anywhere: the unbroken
+        // path takes more than two.
         for (const auto& [measured, box] :
             { std::pair { 0, 14 }, { 12, 14 }, { 13, 28 }, { 26, 28 }, { 27, 42 } })
             EXPECT_EQ(check_result_rows::textBoxHeight(measured), box) << measured;
-        auto* path = at<QTextBrowser>(3, 1);
-        ASSERT_TRUE(path && at(3, 3) && at(2, 1));
-        EXPECT_EQ(path->wordWrapMode(), QTextOption::WrapAnywhere);
-        EXPECT_GT(path->maximumHeight(), 28);
-        EXPECT_EQ(
-            list()->item(3)->sizeHint().height(), at(3, 3)->maximumHeight() + 36 + path->maximumHeight());
-        EXPECT_EQ(list()->item(2)->sizeHint().height(), at(2, 1)->maximumHeight() + 36);
+        ASSERT_NE(at(3, 1), nullptr);
+        EXPECT_GT(at(3, 1)->maximumHeight(), 28);
 
-        for (int index : { -1, 4, 7 }) {
-            window_->displayErrorsOfSpecifiedType(result, index);
-            EXPECT_EQ(texts(0).value(1), titles[3]) << index;
-        }
         press(0, 0);
-        ASSERT_EQ(list()->count(), 5);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(texts(i + 1).value(0), titles[i]);
+        EXPECT_EQ(list()->count(), 5);
 
-        // A new result replaces the detail view too; 400 errors get widgets near the view only.
+        // 400 errors get widgets near the view only.
         show({ false,
             { { QList<CheckerItem>(400, { "//streams/main/T_D.uasset", "不是 2 的幂" }), "Naming" } } });
         press(1, 2);
@@ -239,9 +197,6 @@ namespace {
         EXPECT_EQ(texts(351).value(0), "351");
         EXPECT_TRUE(list()->visualItemRect(list()->item(351)).contains(row(351)->geometry()));
         EXPECT_EQ(row(0), nullptr);
-        list()->verticalScrollBar()->setValue(0);
-        press(0, 0);
-        EXPECT_EQ(texts(1).value(0), "Naming");
     }
 
     class ReviewPanelTest : public WindowFixture {
@@ -250,7 +205,6 @@ namespace {
         {
             widget<QLineEdit>("swarm_user_search_lb_")->setText(typed);
             click("swarm_reviewer_add_btn_");
-            EXPECT_EQ(widget<QLineEdit>("swarm_user_search_lb_")->text(), typed);
             return takeBoxes();
         }
 
@@ -264,8 +218,7 @@ namespace {
             return rows;
         }
 
-        // The must-review and state labels, whether reviewers may be picked (the search line,
-        // the add and create buttons, the table's menu), and the rows.
+        // The must-review and state labels, whether reviewers may be picked, and the rows.
         void expectPanel(
             const QString& must_review, const QString& state, bool picking, const QStringList& shown)
         {
@@ -273,8 +226,6 @@ namespace {
             EXPECT_EQ(widget<QLabel>("swarm_review_state_lb_")->text(), state);
             EXPECT_EQ(widget("swarm_reviewer_add_btn_")->isEnabled(), picking);
             EXPECT_EQ(widget("swarm_review_create_btn_")->isEnabled(), picking);
-            EXPECT_EQ(widget<QLineEdit>("swarm_user_search_lb_")->isReadOnly(), !picking);
-            EXPECT_EQ(widget("swarm_reviewer_table_view_")->findChild<QMenu*>()->isEnabled(), picking);
             EXPECT_EQ(rows(), shown);
         }
     };
@@ -301,10 +252,8 @@ namespace {
                 urls_, (QList<QUrl> { QUrl(base), QUrl(state.empty() ? base : base + "/reviews/911") }));
             expectPanel(must_review, shown, state.empty(),
                 state.empty() ? QStringList() : QStringList { "alice/Alice", "bob/鲍勃", "tester/Test Er" });
-            auto* comments = widget<QTextEdit>("swarm_comment_text_");
-            EXPECT_EQ(comments->toPlainText(),
+            EXPECT_EQ(widget<QTextEdit>("swarm_comment_text_")->toPlainText(),
                 state.empty() ? "" : "[bob]:looks fine\n[alice]:<b>not markup</b>\n第二行");
-            EXPECT_EQ(comments->document()->blockCount(), state.empty() ? 1 : 2); // a paragraph each
             closeWindow();
             urls_.clear();
         }
@@ -317,19 +266,17 @@ namespace {
         const QStringList all { "alice/Alice", "ALICE/Alice Upper", "bob/鲍勃" };
         for (const auto& [typed, said, count] : { std::tuple<QString, QString, int> { "  alice \t", "", 1 },
                  { "\talice ", "重复添加用户[alice].", 1 }, { "Alice", unknown, 1 }, { "ALICE", "", 2 },
-                 { "", unknown, 2 }, { "bob", "", 3 } }) {
+                 { "bob", "", 3 } }) {
             EXPECT_EQ(add(typed), said) << typed.toStdString();
             EXPECT_EQ(rows(), all.mid(0, count)) << typed.toStdString();
         }
-        // "删除" from the menu at the cursor.
+        // "删除" from the table's menu.
         auto* table = widget<QTableView>("swarm_reviewer_table_view_");
-        QCursor::setPos(120, 90);
         for (const auto& [current, left] :
             { std::pair<int, QStringList> { -1, all }, { 1, { all[0], all[2] } } }) {
             table->setCurrentIndex(table->model()->index(current, 0));
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QCursor::pos());
             QApplication::sendEvent(table->viewport(), &event);
-            EXPECT_EQ(menu_at_, QPoint(120, 90));
             EXPECT_EQ(rows(), left) << current;
         }
     }
@@ -337,17 +284,15 @@ namespace {
     TEST_F(ReviewPanelTest, CreateShelvesThenRequestsTheReviewUnlessRefusedAndAFailingStepEndsInABox)
     {
         const standin::ReviewServer::Reply broken { 500, "<html>Internal Server Error</html>", "text/html" };
-        const std::tuple<const char*, std::function<void()>, QString, bool, bool> cases[] = {
-            // what goes wrong, what the box says ("*": a failure, logged), a shelf made, a review asked for
-            { "nothing", [] {}, "", true, true },
-            { "submit running", [&] { client_->claimRun(false); }, "正在提交ing,请稍后...", false, false },
-            { "pre-check running", [&] { client_->claimRun(true); }, "正在预检测ing,请稍后...", false,
-                false },
-            { "shelve", [&] { depot_.injectFault("shelve", "No files to shelve."); }, "*", false, false },
-            { "create", [&] { reviews_.setRouteReply(Route::CreateReview, broken); }, "*", true, true },
-            { "must-review", [&] { reviews_.setRouteReply(Route::Workflow, broken); }, "*", true, true },
+        const std::tuple<const char*, std::function<void()>, QString, bool> cases[] = {
+            // what goes wrong, the box ("*": a failure, logged), a shelf made and a review asked for
+            { "nothing", [] {}, "", true },
+            { "submit running", [&] { client_->claimRun(false); }, "正在提交ing,请稍后...", false },
+            { "pre-check running", [&] { client_->claimRun(true); }, "正在预检测ing,请稍后...", false },
+            { "shelve", [&] { depot_.injectFault("shelve", "No files to shelve."); }, "*", false },
+            { "create", [&] { reviews_.setRouteReply(Route::CreateReview, broken); }, "*", true },
         };
-        for (const auto& [name, fail, said, shelf, requested] : cases) {
+        for (const auto& [name, fail, said, requested] : cases) {
             SCOPED_TRACE(name);
             openWindow("[fix] loaded text");
             ASSERT_EQ(add("bob"), "");
@@ -358,19 +303,16 @@ namespace {
                 shelved_at_post
                     = shelved_at_post || (request.method == "POST" && !depot_.shelved(change()).empty());
             });
-            const auto posts = reviews_.createBodies().size();
             fail();
             click("swarm_review_create_btn_");
             reviews_.setObserver(nullptr);
             const QString box = takeBoxes();
             EXPECT_TRUE(said == "*" ? failureShown(box) : box == said) << box.toStdString();
-            EXPECT_EQ(depot_.shelved(change()).empty(), !shelf);
-            EXPECT_EQ(shelved_at_post, requested);
-            ASSERT_EQ(reviews_.createBodies().size() - posts, requested ? 1u : 0u);
-            if (requested) { // the tags followed directly by the text as typed, and the rows
-                EXPECT_EQ(nlohmann::json::parse(reviews_.createBodies().back()),
-                    nlohmann::json({ { "change", change() }, { "description", "[fix]  修复 the case \n" },
-                        { "reviewers", { "bob", "alice" } } }));
+            EXPECT_EQ(depot_.shelved(change()).empty(), !requested);
+            ASSERT_EQ(shelved_at_post, requested);
+            if (requested) { // the tags followed directly by the text as typed
+                EXPECT_EQ(nlohmann::json::parse(reviews_.createBodies().back())["description"],
+                    "[fix]  修复 the case \n");
             }
             // Redrawn on the new review (its participants, the API user among them), else as it was.
             if (said.isEmpty())
@@ -379,7 +321,6 @@ namespace {
                 expectPanel("是", "UnCreate", true, { "bob/鲍勃", "alice/Alice" });
             closeWindow();
             depot_.clearFaults();
-            reviews_.clearRouteReply(Route::Workflow);
             reviews_.clearRouteReply(Route::CreateReview);
         }
     }
