@@ -26,6 +26,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <utility>
@@ -69,7 +70,8 @@ protected:
     }
 
     // A pending change with one opened file, the initialised client on it and the window.
-    void openWindow(const std::string& description = "[feature] 改动")
+    void openWindow(
+        const std::string& description = "[feature] 改动", const std::function<void()>& before = {})
     {
         const int change = depot_.addPendingChange(description, { depot_.file("src/window.cpp", 2) });
         client_ = std::make_unique<P4VSubmitClient>(
@@ -77,6 +79,8 @@ protected:
                 QString::fromStdString(depot_.client()), QString::fromStdString(depot_.user()), {} },
             false);
         client_->initialize();
+        if (before)
+            before();
         window_ = std::make_unique<P4VSubmitClientUI>(client_.get(), nullptr);
     }
 

@@ -32,7 +32,16 @@ namespace {
 
     TEST_F(WindowTest, OpensOnTheChangesTextThenTheDescriptionRuleAndTheConsole)
     {
-        openWindow("[ui]  laid out ");
+        // Shown only once the constructor's review refresh has returned.
+        bool shown_early = false;
+        openWindow("[ui]  laid out ", [&] {
+            QObject::connect(client_->getSwarmModule(), &SwarmModule::updateSwarmInfoCompleted, [&] {
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    shown_early |= top->objectName() == "Brelling" && top->isVisible();
+            });
+        });
+        EXPECT_FALSE(shown_early);
+        EXPECT_TRUE(window_->isVisible());
         auto* prefix = widget<QTextEdit>("prefix_text_edit_");
         EXPECT_EQ(widget<QTextEdit>("description_text_edit_")->toPlainText(), "laid out");
         EXPECT_EQ(prefix->toPlainText(), "[ui]");
