@@ -72,6 +72,8 @@ private:
     // submit state, and the run claimed and requested.
     void handOverDescription();
     bool refuseInCurrentState();
+    // The waiting text while a run holds the state (the review panel's create too).
+    bool refuseWhileRunning();
     void claimRunAndEmit(bool is_pre_check);
 
     // swarm_out_link_btn_ clicked.

@@ -6,7 +6,6 @@
 #include "modules/swarm_types.h"
 #include "modules/tag_module.h"
 #include "p4v_submit_client/p4v_submit_client.h"
-#include "p4v_submit_client/submit_state.h"
 #include "p4v_submit_client_ui/handler_guard.h"
 #include "ui_brelling.h"
 
@@ -105,15 +104,8 @@ void P4VSubmitClientUI::createSwarmReview()
     runGuarded(this, [this] {
         // A run on the worker shelves and reads the shelf itself; refusing
         // here keeps one shelf owner per run, as the submit buttons do.
-        const int state = logic_client_->getSubmitState();
-        if (state == SubmitState::Submitting) {
-            showTip(this, "正在提交ing,请稍后...");
+        if (refuseWhileRunning())
             return;
-        }
-        if (state == SubmitState::PreChecking) {
-            showTip(this, "正在预检测ing,请稍后...");
-            return;
-        }
 
         logic_client_->shelveFiles();
         // The text as typed, straight after the tags: unlike the changelist

@@ -22,6 +22,20 @@ QString consoleParagraph(QString line)
     return QString("<div>%1</div>").arg(line);
 }
 
+// What a press sees while a run holds the state; empty otherwise.
+QString waitingText(int state)
+{
+    using namespace velmora;
+    switch (state) {
+    case SubmitState::Submitting:
+        return "正在提交ing,请稍后...";
+    case SubmitState::PreChecking:
+        return "正在预检测ing,请稍后...";
+    default:
+        return {};
+    }
+}
+
 // Why a press is refused in this state; empty when a run may start.
 QString refusalText(int state)
 {
@@ -31,12 +45,8 @@ QString refusalText(int state)
         return "提交遇到异常,请解决错误后重新打开UI";
     case SubmitState::Submitted:
         return "已提交完成";
-    case SubmitState::Submitting:
-        return "正在提交ing,请稍后...";
-    case SubmitState::PreChecking:
-        return "正在预检测ing,请稍后...";
     default:
-        return {};
+        return waitingText(state);
     }
 }
 
@@ -78,6 +88,15 @@ bool P4VSubmitClientUI::refuseInCurrentState()
     return true;
 }
 
+bool P4VSubmitClientUI::refuseWhileRunning()
+{
+    const QString waiting = waitingText(logic_client_->getSubmitState());
+    if (waiting.isEmpty())
+        return false;
+    showTip(this, waiting);
+    return true;
+}
+
 void P4VSubmitClientUI::claimRunAndEmit(bool is_pre_check)
 {
     // The worker sets the running state only when it picks the request up;
@@ -86,7 +105,7 @@ void P4VSubmitClientUI::claimRunAndEmit(bool is_pre_check)
     if (!logic_client_->claimRun(is_pre_check)) {
         QString refusal = refusalText(logic_client_->getSubmitState());
         if (refusal.isEmpty()) // the run in the way has ended since
-            refusal = refusalText(is_pre_check ? SubmitState::PreChecking : SubmitState::Submitting);
+            refusal = waitingText(is_pre_check ? SubmitState::PreChecking : SubmitState::Submitting);
         showTip(this, refusal);
         return;
     }
