@@ -1,29 +1,12 @@
 #include "xvfb_display.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QProcessEnvironment>
 #include <QThread>
 
 #include <unistd.h>
 
 namespace velmora::testing {
-namespace {
-
-    QString runXdotool(const QString& display, const QStringList& arguments)
-    {
-        QProcess xdotool;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DISPLAY", display);
-        xdotool.setProcessEnvironment(environment);
-        xdotool.start("xdotool", arguments);
-        xdotool.waitForFinished(5000);
-        return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
-    }
-
-} // namespace
-
 XvfbDisplay::XvfbDisplay()
 {
     // Try display numbers until one is free; ctest may run several at once.
@@ -61,28 +44,5 @@ XvfbDisplay::~XvfbDisplay()
 }
 
 bool XvfbDisplay::isRunning() const { return !name_.isEmpty() && server_.state() == QProcess::Running; }
-
-QString XvfbDisplay::findWindow(const QString& title) const
-{
-    const QString ids = runXdotool(name_, { "search", "--onlyvisible", "--name", "^" + title + "$" });
-    return ids.split('\n', Qt::SkipEmptyParts).value(0);
-}
-
-bool XvfbDisplay::hasWindow(const QString& title) const { return !findWindow(title).isEmpty(); }
-
-bool XvfbDisplay::dismissBox(const QString& title, int timeout_ms) const
-{
-    const QDeadlineTimer deadline(timeout_ms);
-    while (!deadline.hasExpired()) {
-        const QString id = findWindow(title);
-        if (!id.isEmpty()) {
-            runXdotool(name_, { "windowfocus", "--sync", id });
-            runXdotool(name_, { "key", "--clearmodifiers", "Return" });
-            return true;
-        }
-        QThread::msleep(50);
-    }
-    return false;
-}
 
 } // namespace velmora::testing

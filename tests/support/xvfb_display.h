@@ -5,7 +5,7 @@
 
 namespace velmora::testing {
 
-// A private X server for process tests that show modal boxes.
+// A private X server for tests of the whole program.
 class XvfbDisplay {
 public:
     XvfbDisplay();
@@ -16,15 +16,7 @@ public:
     bool isRunning() const;
     QString name() const { return name_; } // ":N"
 
-    // Waits for a top-level window titled exactly `title`, presses Return in
-    // it and returns true; false when none appeared in time.
-    bool dismissBox(const QString& title, int timeout_ms) const;
-    // Whether a window titled `title` exists now.
-    bool hasWindow(const QString& title) const;
-
 private:
-    QString findWindow(const QString& title) const;
-
     QProcess server_;
     QString name_;
 };
