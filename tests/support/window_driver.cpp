@@ -32,13 +32,19 @@ void WindowDriver::endClipboardOwner() const
     clipboard_owner_.reset();
 }
 
+void WindowDriver::startOnDisplay(
+    QProcess& process, const QString& program, const QStringList& arguments) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display_);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+}
+
 QString WindowDriver::run(const QString& program, const QStringList& arguments) const
 {
     QProcess tool;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DISPLAY", display_);
-    tool.setProcessEnvironment(environment);
-    tool.start(program, arguments);
+    startOnDisplay(tool, program, arguments);
     if (!tool.waitForFinished(10000)) {
         tool.kill();
         tool.waitForFinished();
@@ -106,10 +112,7 @@ void WindowDriver::pasteText(const QString& text) const
 {
     endClipboardOwner();
     clipboard_owner_ = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DISPLAY", display_);
-    clipboard_owner_->setProcessEnvironment(environment);
-    clipboard_owner_->start("xclip", { "-in", "-quiet", "-selection", "clipboard" });
+    startOnDisplay(*clipboard_owner_, "xclip", { "-in", "-quiet", "-selection", "clipboard" });
     clipboard_owner_->write(text.toUtf8());
     clipboard_owner_->closeWriteChannel();
     if (waitUntil([&] { return run("xclip", { "-out", "-selection", "clipboard" }) == text; }, 5000))
@@ -128,10 +131,7 @@ QString WindowDriver::boxText(const QString& title, int timeout_ms) const
     // Own the selection first, so that an earlier box's text is never read for this one;
     // xclip ends by itself once the box takes the selection over.
     QProcess owner;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DISPLAY", display_);
-    owner.setProcessEnvironment(environment);
-    owner.start("xclip", { "-in", "-quiet", "-selection", "primary" });
+    startOnDisplay(owner, "xclip", { "-in", "-quiet", "-selection", "primary" });
     owner.write(kNoSelection.toUtf8());
     owner.closeWriteChannel();
     QString text;

@@ -51,6 +51,7 @@ public:
     QString pixel(const QString& window, QPoint at) const;
 
 private:
+    void startOnDisplay(QProcess& process, const QString& program, const QStringList& arguments) const;
     QString run(const QString& program, const QStringList& arguments) const;
     QString primarySelection() const;
     void endClipboardOwner() const;
