@@ -75,7 +75,6 @@ void P4VSubmitClient::settleFromFiles(const P4VInputInfo& info)
         throw;
     }
     changelist_ = repository_->GetChangelist(id);
-    created_change_ = true;
     files_state_ = FilesState::OpenedOnly;
     has_shelved_ = false;
     shelved_files_.clear();
@@ -112,7 +111,6 @@ void P4VSubmitClient::settleFromChangeId(const QString& change_id)
             moved.emplace_back(file.GetDepotPath(), file.GetRevision());
         repository_->ReopenFiles({ "-c", number(id) }, moved);
         changelist_ = repository_->GetChangelist(id);
-        created_change_ = true;
         files_state_ = FilesState::OpenedOnly;
         has_shelved_ = false;
         shelved_files_.clear();
@@ -158,9 +156,10 @@ P4VSubmitClient::~P4VSubmitClient()
 void P4VSubmitClient::initialize()
 {
     QString description = QString::fromStdString(changelist().GetDescription());
-    // A change the client created holds the Perforce layer's stand-in text until the user
-    // writes a description: the editor starts empty, so validation asks for one.
-    if (created_change_ && description == QString::fromUtf8(kNewChangeDescription))
+    // A change the client created, at this start or an earlier one, holds the Perforce layer's
+    // stand-in text until the user writes a description: the editor starts empty, so
+    // validation asks for one.
+    if (description.trimmed() == QString::fromUtf8(kNewChangeDescription))
         description.clear();
     setDescription(description);
 

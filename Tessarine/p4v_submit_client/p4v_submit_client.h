@@ -115,8 +115,6 @@ private:
     std::vector<FileSpec> shelved_files_;
     int check_verdict_ = 0;
     int files_state_ = 0;
-    // The change was created by the client (from the file list or the default changelist).
-    bool created_change_ = false;
     Changelist changelist_;
     Repository* repository_ = nullptr;
     P4VSubmitClientUI* ui_ = nullptr;
