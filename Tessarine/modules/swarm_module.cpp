@@ -4,10 +4,37 @@
 #include "modules/swarm_constants.h"
 #include "modules/swarm_requests.h"
 
+#include <QString>
+
+#include <exception>
 #include <stdexcept>
 #include <utility>
 
 namespace velmora {
+
+namespace {
+
+    // The requests whose replies are read whatever their status: a body of the
+    // expected shape is taken as it is. One that is not, under an error status
+    // (a proxy's error page, a refusal), names the status and the body instead
+    // of a JSON error about its first character.
+    template <typename Decode>
+    auto decodeAnyStatus(const char* failure, const http::Response& response, Decode decode)
+    {
+        try {
+            return decode(response.text);
+        } catch (const std::exception&) {
+            if (response.status_code >= 200 && response.status_code < 300)
+                throw;
+            throw std::runtime_error(
+                QString("%1,[%2]:%3")
+                    .arg(QString::fromUtf8(failure), QString::number(response.status_code),
+                        QString::fromStdString(response.text))
+                    .toStdString());
+        }
+    }
+
+} // namespace
 
 SwarmModule::SwarmModule()
     : SwarmModule(kSwarmUrl, kSwarmUser, kSwarmToken)
@@ -92,24 +119,28 @@ std::vector<SwarmComment> SwarmModule::getSwarmComments() const { return comment
 
 bool SwarmModule::checkIfReviewPassed(int change) const
 {
-    return swarm::decodeCheckPassed(answered(get(swarm::changeCheckUrl(base_url_, change))).text);
+    return decodeAnyStatus("获取Swarm审核检查结果失败",
+        answered(get(swarm::changeCheckUrl(base_url_, change))), swarm::decodeCheckPassed);
 }
 
 ReviewInfo SwarmModule::getSwarmReviewInfo(int change) const
 {
-    return swarm::decodeChangeReview(answered(get(swarm::changeReviewsUrl(base_url_, change))).text);
+    return decodeAnyStatus("获取Swarm Review数据失败",
+        answered(get(swarm::changeReviewsUrl(base_url_, change))), swarm::decodeChangeReview);
 }
 
 std::vector<SwarmComment> SwarmModule::getSwarmReviewComments(int review_id)
 {
-    return swarm::decodeComments(answered(get(swarm::reviewCommentsUrl(base_url_, review_id))).text);
+    return decodeAnyStatus("获取Swarm Review评论失败",
+        answered(get(swarm::reviewCommentsUrl(base_url_, review_id))), swarm::decodeComments);
 }
 
 bool SwarmModule::checkIfSkipSwarmReview(const std::string& user) const
 {
     if (user.empty())
         throw std::runtime_error("[SwarmModule]:user can not be null.");
-    return swarm::decodeUserExcluded(answered(get(swarm::workflowExclusionsUrl(base_url_))).text, user);
+    return decodeAnyStatus("获取Swarm工作流数据失败", answered(get(swarm::workflowExclusionsUrl(base_url_))),
+        [&user](const std::string& text) { return swarm::decodeUserExcluded(text, user); });
 }
 
 void SwarmModule::requestSwarmReview(
@@ -119,7 +150,7 @@ void SwarmModule::requestSwarmReview(
     std::string body = swarm::encodeCreateReview(change, description, reviewers);
     const http::Response response
         = http::post(swarm::makeRequest(swarm::createReviewUrl(base_url_), user_, token_, std::move(body)));
-    swarm::decodeCreateReviewReply(answered(response).text);
+    decodeAnyStatus("创建Swarm Review失败", answered(response), swarm::decodeCreateReviewReply);
 }
 
 const http::Response& SwarmModule::answered(const http::Response& response)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <tuple>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -76,7 +77,7 @@ namespace {
         // no review keeps the comments.
         server_.setCheckResult(42, true);
         server_.setRouteReply(Route::Reviews, Reply { 502, "<html>Bad Gateway</html>" });
-        EXPECT_THROW(module->refresh(), json::parse_error);
+        EXPECT_THROW(module->refresh(), std::runtime_error);
         EXPECT_FALSE(module->checkIfMustBeReview());
         EXPECT_EQ(module->getSwarmReviewState(), "NeedRevision");
         server_.setRouteReply(Route::Reviews, Reply { 200, R"({"totalCount":0})" });
@@ -91,9 +92,36 @@ namespace {
         EXPECT_EQ(errorOf([&] { makeModule(); }), "获取服务器Swarm Users数据失败,[500]:<h1>内部错误 %1</h1>");
         server_.clearRouteReply(Route::Users);
         auto module = makeModule();
+        module->initialize(42);
+
+        // A reply of the expected shape counts whatever its status; one of another shape under
+        // an error status names the status and the body.
+        const std::function<void()> refresh = [&] { module->refresh(); };
+        const std::function<void()> mustReview = [&] { module->checkIfMustBeReview(); };
+        const std::function<void()> create = [&] { module->requestSwarmReview(42, "again", {}); };
+        const std::tuple<Route, Reply, std::function<void()>, std::string> rows[] = {
+            { Route::ChangeCheck, { 500, R"({"isValid":true})" }, refresh, "(nothing thrown)" },
+            { Route::ChangeCheck, { 200, "<html>OK</html>", "text/html" }, refresh,
+                "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error while "
+                "parsing value - invalid literal; last read: '<'" },
+            { Route::Reviews, { 502, "<html>Bad Gateway</html>", "text/html" }, refresh,
+                "获取Swarm Review数据失败,[502]:<html>Bad Gateway</html>" },
+            { Route::Workflow, { 503, "" }, mustReview, "获取Swarm工作流数据失败,[503]:" },
+            { Route::CreateReview, { 201, R"({"review":null})" }, create, "(nothing thrown)" },
+            { Route::CreateReview, { 200, "{}" }, create, "create swarm review failed." },
+        };
+        for (const auto& [route, reply, call, expected] : rows) {
+            server_.setRouteReply(route, reply);
+            EXPECT_EQ(errorOf(call), expected) << reply.body;
+            server_.clearRouteReply(route);
+        }
         addReview(7, "needsReview");
-        EXPECT_EQ(
-            errorOf([&] { module->requestSwarmReview(42, "again", {}); }), "create swarm review failed.");
+        server_.setComments(7, {});
+        server_.setRouteReply(Route::Comments, Reply { 404, "<h1>Not Found</h1>", "text/html" });
+        EXPECT_EQ(errorOf(refresh), "获取Swarm Review评论失败,[404]:<h1>Not Found</h1>");
+        EXPECT_EQ(errorOf(create),
+            R"(创建Swarm Review失败,[400]:{"error":"A Review for change 42 already exists.","isValid":false})");
+
         server_.stop();
         const std::string lost = errorOf([&] { module->initialize(42); });
         EXPECT_EQ(lost.rfind("[SwarmModule]No answer from the review server: ", 0), 0u) << lost;
