@@ -1,6 +1,6 @@
 #include "p4v_submit_client_ui/check_result_rows.h"
 
-#include <QFontMetrics>
+#include <QFont>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -8,17 +8,24 @@
 #include <QTextBrowser>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace velmora::check_result_rows {
 namespace {
+
+    // The margin around the group and error rows' grids: an error row's text
+    // boxes span the grid, so they are a row's width less two of it.
+    constexpr int kTightMargin = 3;
+    // The family the rows' style sheets give everything in them.
+    constexpr char kRowFontFamily[] = "Microsoft Yahei";
 
     // Margins 3, spacing 3 across and none down: the group and error rows.
     QGridLayout* tightGrid()
     {
         auto* grid = new QGridLayout();
         grid->setSizeConstraint(QLayout::SetDefaultConstraint);
-        grid->setContentsMargins(3, 3, 3, 3);
+        grid->setContentsMargins(kTightMargin, kTightMargin, kTightMargin, kTightMargin);
         grid->setHorizontalSpacing(3);
         grid->setVerticalSpacing(0);
         return grid;
@@ -113,20 +120,47 @@ ButtonRow detailHeaderRow(const QString& title, const QString& colour)
     return { row, back };
 }
 
-int textBoxHeight(int text_height) { return static_cast<int>(std::ceil((text_height + 2) / 14.0) * 14); }
-
-ErrorBoxHeights errorBoxHeights(const QFontMetrics& metrics, int width, const CheckerItem& error)
+int textBoxHeight(int text_height)
 {
-    // Wrapped anywhere, also for the message, whose box keeps the default wrap.
-    const auto measure = [&](const QString& text) {
-        return textBoxHeight(
-            metrics.boundingRect(QRect(0, 0, width, 0), Qt::TextWrapAnywhere, text).height());
-    };
+    return std::max(14, static_cast<int>(std::ceil(text_height / 14.0)) * 14);
+}
+
+ErrorBoxMeasure::ErrorBoxMeasure(const QFont& list_font)
+{
+    QFont font = list_font;
+    font.setFamilies({ QString::fromLatin1(kRowFontFamily) });
+    for (auto [document, wrap_mode] : { std::pair { &path_document_, QTextOption::WrapAnywhere },
+             { &message_document_, QTextOption::WrapAtWordBoundaryOrAnywhere } }) {
+        document->setDefaultFont(font);
+        QTextOption option = document->defaultTextOption();
+        option.setWrapMode(wrap_mode);
+        document->setDefaultTextOption(option);
+    }
+}
+
+ErrorBoxHeights ErrorBoxMeasure::heights(const CheckerItem& error, int row_width)
+{
+    // The boxes draw no frame (their style sheets give them no border), so
+    // their text is as wide as they are.
+    const int box_width = row_width - 2 * kTightMargin;
     ErrorBoxHeights heights;
     if (!error.AssetPath.isEmpty())
-        heights.path = measure(error.AssetPath);
-    heights.message = measure(error.Message);
+        heights.path = boxHeight(path_document_, box_width, error.AssetPath);
+    heights.message = boxHeight(message_document_, box_width, error.Message);
     return heights;
+}
+
+int ErrorBoxMeasure::boxHeight(QTextDocument& document, int box_width, const QString& text)
+{
+    // Setting a width lays out again whatever the document holds, even at the same width.
+    if (document.textWidth() != box_width)
+        document.setTextWidth(box_width);
+    // Read as QTextEdit::setText reads it.
+    if (Qt::mightBeRichText(text))
+        document.setHtml(text);
+    else
+        document.setPlainText(text);
+    return textBoxHeight(static_cast<int>(std::ceil(document.size().height())));
 }
 
 ButtonRow errorRow(

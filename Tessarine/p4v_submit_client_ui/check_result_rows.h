@@ -2,15 +2,15 @@
 
 // The row widgets of the check-result view. Each builder returns a new row
 // widget without parent, its layout set, ready for QListWidget::setItemWidget;
-// the caller connects the buttons it hands back. Row heights come from font
-// metrics alone, so a list item can take its exact height before its row
-// widget exists.
+// the caller connects the buttons it hands back.
 #include "p4v_submit_client/check_message.h"
 
 #include <QSize>
 #include <QString>
+#include <QTextDocument>
+#include <QTextOption>
 
-class QFontMetrics;
+class QFont;
 class QPushButton;
 class QWidget;
 
@@ -39,11 +39,28 @@ struct ErrorBoxHeights {
     int itemHeight() const { return message + 36 + path; }
 };
 
-// A box for a text of this measured height: the smallest multiple of 14 that
-// holds it with 2 pixels to spare.
+// A box for a text that lays out this high: the smallest multiple of 14 that
+// holds it, never less than 14.
 int textBoxHeight(int text_height);
-// metrics are those of a text box without parent; width that of the list less 2.
-ErrorBoxHeights errorBoxHeights(const QFontMetrics& metrics, int width, const CheckerItem& error);
+
+// Measures the text boxes of error rows the way the boxes lay their text out:
+// in the font the rows give them, with their document's margins and their wrap
+// modes, at the width that a row of the list leaves them. So a row's height is
+// exact before its widget exists. One document, set up once, measures every text.
+class ErrorBoxMeasure {
+public:
+    // list_font: the font of the list's viewport, which the rows go into.
+    explicit ErrorBoxMeasure(const QFont& list_font);
+
+    ErrorBoxHeights heights(const CheckerItem& error, int row_width);
+
+private:
+    static int boxHeight(QTextDocument& document, int box_width, const QString& text);
+
+    // Paths wrap anywhere; messages between words where they can.
+    QTextDocument path_document_;
+    QTextDocument message_document_;
+};
 
 // One error of the detail view, numbered from 1; the button is "复制", present
 // only when the error has a path.

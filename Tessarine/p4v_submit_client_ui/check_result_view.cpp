@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTextBrowser>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -48,7 +49,59 @@ namespace velmora {
 
 // Every row is a deferred one: its item takes its final height at once, its
 // widget is built when the row comes into view and let go again once it is
-// far from it (deferred_rows.h).
+// far from it (deferred_rows.h). Each builder below wires the row's button.
+
+namespace {
+
+    // "查看" of a group row: that group's errors.
+    void showCheckerGroupErrors(P4VSubmitClientUI* window, const CheckResult& result, int group_index)
+    {
+        runGuarded(window, [&] { window->displayErrorsOfSpecifiedType(result, group_index); });
+    }
+
+    // "返回" of a detail view: the summary it was opened from.
+    void backToCheckResult(P4VSubmitClientUI* window, const CheckResult& result)
+    {
+        window->displayCheckResult(result);
+    }
+
+    // "复制" of an error row: the path as received.
+    void copyAssetPath(P4VSubmitClientUI* window, const QString& path)
+    {
+        runGuarded(window, [&] { QGuiApplication::clipboard()->setText(path, QClipboard::Clipboard); });
+    }
+
+    QWidget* groupRowOpeningErrors(
+        P4VSubmitClientUI* window, const CheckResult& result, int group_index, const QString& colour)
+    {
+        const check_result_rows::ButtonRow row
+            = check_result_rows::groupRow(result.ErrorGroups.at(group_index), colour);
+        QObject::connect(row.button, &QPushButton::clicked, row.button,
+            [window, result, group_index] { showCheckerGroupErrors(window, result, group_index); });
+        return row.widget;
+    }
+
+    QWidget* detailHeaderGoingBack(
+        P4VSubmitClientUI* window, const CheckResult& result, const QString& title, const QString& colour)
+    {
+        const check_result_rows::ButtonRow header = check_result_rows::detailHeaderRow(title, colour);
+        QObject::connect(header.button, &QPushButton::clicked, header.button,
+            [window, result] { backToCheckResult(window, result); });
+        return header.widget;
+    }
+
+    QWidget* errorRowCopyingPath(P4VSubmitClientUI* window, int number, const CheckerItem& error,
+        const QString& colour, const check_result_rows::ErrorBoxHeights& heights)
+    {
+        const check_result_rows::ButtonRow row = check_result_rows::errorRow(number, error, colour, heights);
+        if (row.button) {
+            QObject::connect(row.button, &QPushButton::clicked, row.button,
+                [window, path = error.AssetPath] { copyAssetPath(window, path); });
+        }
+        return row.widget;
+    }
+
+} // namespace
 
 void P4VSubmitClientUI::displayCheckResult(velmora::CheckResult check_result)
 {
@@ -56,7 +109,7 @@ void P4VSubmitClientUI::displayCheckResult(velmora::CheckResult check_result)
         generateHeaderWidght(!check_result.Passed);
         if (!check_result.Passed)
             generateErrorList(check_result);
-        DeferredRowBuilder::of(ui_->console_text_result_info_).buildVisibleRows();
+        result_rows_->showRows();
     });
 }
 
@@ -65,28 +118,19 @@ void P4VSubmitClientUI::generateHeaderWidght(bool failed)
     QListWidget* list = ui_->console_text_result_info_;
     list->clear();
     list->addItem(new DeferredRowItem(
-        check_result_rows::kHeaderSize, [failed] { return check_result_rows::verdictRow(failed); }));
-    // The group rows may follow; a widget in place would make the list lay
-    // itself out again for each of them.
-    DeferredRowBuilder::of(list).buildVisibleRowsSoon();
+        check_result_rows::kHeaderSize, [failed](int) { return check_result_rows::verdictRow(failed); }));
 }
 
 void P4VSubmitClientUI::generateErrorList(CheckResult check_result)
 {
     QListWidget* list = ui_->console_text_result_info_;
     for (int i = 0; i < check_result.ErrorGroups.size(); ++i) {
-        const CheckerGroup group = check_result.ErrorGroups.at(i);
-        const QString colour = colorForText(group.CheckerTitle);
-        list->addItem(new DeferredRowItem(check_result_rows::kGroupSize, [this, check_result, i, colour] {
-            const check_result_rows::ButtonRow row
-                = check_result_rows::groupRow(check_result.ErrorGroups.at(i), colour);
-            connect(row.button, &QPushButton::clicked, row.button, [this, check_result, i] {
-                runGuarded(this, [this, &check_result, i] { displayErrorsOfSpecifiedType(check_result, i); });
-            });
-            return row.widget;
-        }));
+        const QString colour = colorForText(check_result.ErrorGroups.at(i).CheckerTitle);
+        list->addItem(
+            new DeferredRowItem(check_result_rows::kGroupSize, [this, check_result, i, colour](int) {
+                return groupRowOpeningErrors(this, check_result, i, colour);
+            }));
     }
-    DeferredRowBuilder::of(list).buildVisibleRows();
 }
 
 void P4VSubmitClientUI::displayErrorsOfSpecifiedType(CheckResult check_result, int group_index)
@@ -99,34 +143,21 @@ void P4VSubmitClientUI::displayErrorsOfSpecifiedType(CheckResult check_result, i
 
     const QString colour = colorForText(group.CheckerTitle);
     list->addItem(new DeferredRowItem(
-        check_result_rows::kHeaderSize, [this, check_result, title = group.CheckerTitle, colour] {
-            const check_result_rows::ButtonRow header = check_result_rows::detailHeaderRow(title, colour);
-            connect(header.button, &QPushButton::clicked, header.button, [check_result, this] {
-                runGuarded(this, [this, &check_result] { displayCheckResult(check_result); });
-            });
-            return header.widget;
+        check_result_rows::kHeaderSize, [this, check_result, title = group.CheckerTitle, colour](int) {
+            return detailHeaderGoingBack(this, check_result, title, colour);
         }));
 
-    // A box measures itself before it has a parent, so with the font of any
-    // new text box; measuring once with such a box gives every row's height
-    // without building the row.
-    const QFontMetrics metrics = QTextBrowser().fontMetrics();
-    const int width = list->width() - 2;
+    // Shared by the rows, which measure their boxes for whatever width the list gives them.
+    const auto measure = std::make_shared<check_result_rows::ErrorBoxMeasure>(list->viewport()->font());
     for (int j = 0; j < group.Errs.size(); ++j) {
         const CheckerItem& error = group.Errs.at(j);
-        const check_result_rows::ErrorBoxHeights heights
-            = check_result_rows::errorBoxHeights(metrics, width, error);
-        list->addItem(new DeferredRowItem(QSize(30, heights.itemHeight()), [j, error, colour, heights] {
-            const check_result_rows::ButtonRow row
-                = check_result_rows::errorRow(j + 1, error, colour, heights);
-            if (row.button)
-                connect(row.button, &QPushButton::clicked, row.button, [path = error.AssetPath] {
-                    QGuiApplication::clipboard()->setText(path, QClipboard::Clipboard);
-                });
-            return row.widget;
-        }));
+        list->addItem(new DeferredRowItem(
+            [measure, error](int row_width) { return measure->heights(error, row_width).itemHeight(); },
+            [this, measure, j, error, colour](int row_width) {
+                return errorRowCopyingPath(this, j + 1, error, colour, measure->heights(error, row_width));
+            }));
     }
-    DeferredRowBuilder::of(list).buildVisibleRows();
+    result_rows_->showRows();
 }
 
 } // namespace velmora

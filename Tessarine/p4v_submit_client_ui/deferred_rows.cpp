@@ -1,11 +1,12 @@
 #include "p4v_submit_client_ui/deferred_rows.h"
 
+#include "p4v_submit_client_ui/handler_guard.h"
+
 #include <QEvent>
 #include <QListWidget>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 
-#include <algorithm>
 #include <utility>
 
 namespace velmora {
@@ -16,11 +17,22 @@ DeferredRowItem::DeferredRowItem(QSize size_hint, Builder builder)
     setSizeHint(size_hint);
 }
 
-DeferredRowBuilder& DeferredRowBuilder::of(QListWidget* list)
+DeferredRowItem::DeferredRowItem(HeightForWidth height_for_width, Builder builder)
+    : builder_(std::move(builder))
+    , height_for_width_(std::move(height_for_width))
 {
-    if (auto* found = list->findChild<DeferredRowBuilder*>(QString(), Qt::FindDirectChildrenOnly))
-        return *found;
-    return *new DeferredRowBuilder(list);
+}
+
+int DeferredRowItem::fitWidth(int row_width)
+{
+    row_width_ = row_width;
+    if (!height_for_width_)
+        return sizeHint().height();
+    const QSize size(30, height_for_width_(row_width));
+    // An unchanged hint tells the list nothing new.
+    if (size != sizeHint())
+        setSizeHint(size);
+    return size.height();
 }
 
 DeferredRowBuilder::DeferredRowBuilder(QListWidget* list)
@@ -28,7 +40,9 @@ DeferredRowBuilder::DeferredRowBuilder(QListWidget* list)
     , list_(list)
     , viewport_(list->viewport())
 {
-    connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { buildVisibleRows(); });
+    connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this,
+        [this] { runGuarded(list_->window(), [this] { buildVisibleRows(); }); });
+    list->installEventFilter(this);
     viewport_->installEventFilter(this);
 }
 
@@ -36,39 +50,73 @@ bool DeferredRowBuilder::eventFilter(QObject* watched, QEvent* event)
 {
     // Tested without touching the list: the viewport also reports to here
     // while the list is being destroyed.
-    if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) && watched == viewport_)
-        buildVisibleRows();
+    const bool moved = event->type() == QEvent::Resize || event->type() == QEvent::Show;
+    if (moved && (watched == viewport_ || watched == list_)) {
+        runGuarded(list_->window(), [this] {
+            if (list_->contentsRect().size() == fitted_to_)
+                buildVisibleRows();
+            else
+                showRows();
+        });
+    }
     return false;
 }
 
-void DeferredRowBuilder::buildVisibleRowsSoon()
+void DeferredRowBuilder::showRows()
 {
-    if (build_posted_)
+    // Fitting and placing rows can resize the list's viewport or scroll it,
+    // which lands here again.
+    if (busy_)
         return;
-    build_posted_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            build_posted_ = false;
-            buildVisibleRows();
-        },
-        Qt::QueuedConnection);
+    const QScopedValueRollback<bool> guard(busy_, true);
+    fitRows();
+    placeRowsInView();
 }
 
 void DeferredRowBuilder::buildVisibleRows()
 {
-    // Placing a widget can scroll or resize the list, which lands here again.
-    if (building_)
+    if (busy_)
         return;
-    const QScopedValueRollback<bool> guard(building_, true);
+    const QScopedValueRollback<bool> guard(busy_, true);
+    placeRowsInView();
+}
 
-    const int height = list_->viewport()->height();
-    releaseRowsOutside(-kKeptScreens * height, (kKeptScreens + 1) * height);
+void DeferredRowBuilder::fitRows()
+{
+    const QSize inside = list_->contentsRect().size();
+    const int bar = list_->verticalScrollBar()->sizeHint().width();
+    int width = inside.width();
+    int total = 0;
+    for (int row = 0; row < list_->count(); ++row) {
+        QListWidgetItem* item = list_->item(row);
+        auto* deferred = dynamic_cast<DeferredRowItem*>(item);
+        total += deferred ? deferred->fitWidth(width) : item->sizeHint().height();
+        if (total > inside.height() && width == inside.width() && bar > 0) {
+            // The rows overflow: the scroll bar shows and every row is that much narrower.
+            width -= bar;
+            total = 0;
+            row = -1;
+        }
+    }
+    // Widgets built for another width hold boxes of other heights.
+    if (inside != fitted_to_)
+        releaseRows([](const QRect&) { return false; });
+    fitted_to_ = inside;
+}
+
+void DeferredRowBuilder::placeRowsInView()
+{
+    // Asking for a row's place lays the list out first, which settles its
+    // scroll bar and with it the width of the rows.
+    const int first = firstRowReaching(0);
+    const int height = viewport_->height();
+    const int top = -kKeptScreens * height, bottom = (kKeptScreens + 1) * height;
+    releaseRows([top, bottom](const QRect& row) { return row.bottom() >= top && row.top() <= bottom; });
 
     // Found before any is placed: each placed widget makes the list lay all
     // rows out again at its next look, and the rows keep their places anyway.
     std::vector<std::pair<QModelIndex, DeferredRowItem*>> due;
-    for (int row = firstRowReaching(0); row < list_->count(); ++row) {
+    for (int row = first; row < list_->count(); ++row) {
         const QModelIndex index = list_->model()->index(row, 0);
         if (list_->visualRect(index).top() >= height)
             break;
@@ -77,24 +125,26 @@ void DeferredRowBuilder::buildVisibleRows()
             due.emplace_back(index, item);
     }
     for (const auto& [index, item] : due) {
-        list_->setIndexWidget(index, item->build());
+        QWidget* widget = item->build();
+        // At the row's size from the start: a text box laid out narrower
+        // first can keep a scroll bar that it no longer needs once it widens.
+        widget->resize(list_->visualRect(index).size());
+        list_->setIndexWidget(index, widget);
         built_.emplace_back(index);
     }
 }
 
-void DeferredRowBuilder::releaseRowsOutside(int top, int bottom)
+void DeferredRowBuilder::releaseRows(const std::function<bool(const QRect&)>& kept)
 {
-    const auto released = [this, top, bottom](const QPersistentModelIndex& index) {
-        if (!index.isValid())
-            return true;
-        const QRect rect = list_->visualRect(index);
-        if (rect.bottom() >= top && rect.top() <= bottom)
-            return false;
-        // Deleted later, like the widgets of a cleared list.
+    std::vector<QPersistentModelIndex> still_built, released;
+    for (QPersistentModelIndex& index : built_) {
+        if (index.isValid())
+            (kept(list_->visualRect(index)) ? still_built : released).push_back(std::move(index));
+    }
+    built_ = std::move(still_built);
+    // Deleted later, like the widgets of a cleared list.
+    for (const QPersistentModelIndex& index : released)
         list_->setIndexWidget(index, nullptr);
-        return true;
-    };
-    built_.erase(std::remove_if(built_.begin(), built_.end(), released), built_.end());
 }
 
 int DeferredRowBuilder::firstRowReaching(int y) const

@@ -11,6 +11,7 @@
 #include <QListWidgetItem>
 #include <QObject>
 #include <QPersistentModelIndex>
+#include <QRect>
 #include <QSize>
 
 #include <functional>
@@ -23,52 +24,67 @@ namespace velmora {
 
 class DeferredRowItem : public QListWidgetItem {
 public:
-    // Makes the row's widget, without parent, each time the row comes back
-    // into view; what it captures lives as long as the item.
-    using Builder = std::function<QWidget*()>;
+    // Makes the row's widget, without parent, for a row of the given width,
+    // each time the row comes back into view; what it captures lives as long
+    // as the item.
+    using Builder = std::function<QWidget*(int row_width)>;
+    // The height of a row whose content wraps, for a row of the given width.
+    using HeightForWidth = std::function<int(int row_width)>;
 
+    // A row of this size whatever the list's width.
     DeferredRowItem(QSize size_hint, Builder builder);
+    // A row as high as its content needs at the list's width; it has its size
+    // once DeferredRowBuilder::showRows has fitted it.
+    DeferredRowItem(HeightForWidth height_for_width, Builder builder);
 
-    QWidget* build() const { return builder_(); }
+    // Gives a wrapping row its height for this row width; returns the row's height.
+    int fitWidth(int row_width);
+    QWidget* build() const { return builder_(row_width_); }
 
 private:
     Builder builder_;
+    HeightForWidth height_for_width_;
+    int row_width_ = 0;
 };
 
 // Places the widgets of the deferred rows in a list's viewport and releases
-// those far out of it: when asked, and whenever scrolling or resizing moves
-// the view. One per list, a child of it; other items are left alone.
+// those far out of it: when the rows change, and whenever scrolling or
+// resizing moves the view. Wrapping rows are fitted to the width a row of the
+// list has, the list's own scroll bar included, again whenever the list
+// changes size. One per list, a child of it; other items are left alone.
 class DeferredRowBuilder : public QObject {
     Q_OBJECT
 public:
     // Screens above and below the view whose built rows are kept.
     static constexpr int kKeptScreens = 2;
 
-    static DeferredRowBuilder& of(QListWidget* list);
+    explicit DeferredRowBuilder(QListWidget* list);
 
-    // Brings the rows in view up to date now.
-    void buildVisibleRows();
-    // The same once control is back in the event loop: for a caller that adds
-    // more rows first, which a placed widget would make the list lay out
-    // again on each one.
-    void buildVisibleRowsSoon();
+    // After rows were added: fits the wrapping rows and builds those in view.
+    void showRows();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    explicit DeferredRowBuilder(QListWidget* list);
-
+    // Heights of the wrapping rows for the list's present size: the width of
+    // a row narrows by the scroll bar once the rows overflow the list.
+    void fitRows();
+    void buildVisibleRows();
+    // Builds the rows in view and lets go of those far from it.
+    void placeRowsInView();
     // The first row whose bottom edge is at or below the given height.
     int firstRowReaching(int y) const;
-    void releaseRowsOutside(int top, int bottom);
+    // Lets go of the built rows whose place in the viewport is not kept.
+    void releaseRows(const std::function<bool(const QRect&)>& kept);
 
     QListWidget* list_;
     QWidget* viewport_;
     // Rows this builder gave a widget; cleared rows turn invalid by themselves.
     std::vector<QPersistentModelIndex> built_;
-    bool building_ = false;
-    bool build_posted_ = false;
+    // The list's inside (scroll bar area included) that the rows were fitted to.
+    QSize fitted_to_;
+    bool busy_ = false;
 };
 
 } // namespace velmora

@@ -5,6 +5,7 @@
 #include "modules/swarm_module.h"
 #include "modules/tag_module.h"
 #include "p4v_submit_client/p4v_submit_client.h"
+#include "p4v_submit_client_ui/deferred_rows.h"
 #include "p4v_submit_client_ui/handler_guard.h"
 #include "ui_brelling.h"
 
@@ -39,19 +40,44 @@ P4VSubmitClientUI::P4VSubmitClientUI(P4VSubmitClient* logic_client, QWidget* par
     swarm_module_ = logic_client_->getSwarmModule();
 
     ui_->setupUi(this);
-
+    result_rows_ = new DeferredRowBuilder(ui_->console_text_result_info_);
     settings_ = new QSettings(QString("%1/user_config.ini").arg(QCoreApplication::applicationDirPath()),
         QSettings::IniFormat, this);
-
-    ui_->label_link_->setText(QString(
-        "<html><head/><body><p><a href=\"%1\"><img src=\":/Tessarine/Resource/feedback.png\"/></a></p>"
-        "</body></html>")
-                                  .arg(QString::fromUtf8(build_config::kFeedbackUrl).toHtmlEscaped()));
+    showFeedbackLink();
 
     connect(this, &P4VSubmitClientUI::updateSwarmInfo, swarm_module_, &SwarmModule::refreshSwarmReviewInfo);
     connect(
         ui_->swarm_out_link_btn_, &QAbstractButton::clicked, this, [this](bool) { openReviewInBrowser(); });
+    createTagBoxes();
+    connect(ui_->description_text_edit_, &QTextEdit::textChanged, this, [this] { syncDescription(); });
+    connect(this, &P4VSubmitClientUI::tagsChanged, this, &P4VSubmitClientUI::refreshTagsLabel);
+    createReviewerCompleter();
+    connectReviewButtons();
+    createReviewerTable();
+    connectToClient();
+    loadDescription();
 
+    emit tagsChanged();
+    // Until a redraw succeeds the panel knows nothing of the review: if this
+    // first one fails, it must not show the form's sample state, nor let a
+    // second review be asked for.
+    showReviewUnknown();
+    // Fills the review panel; its requests run before the window is visible.
+    emit updateSwarmInfo();
+    form_owner.release();
+    show();
+}
+
+void P4VSubmitClientUI::showFeedbackLink()
+{
+    ui_->label_link_->setText(QString(
+        "<html><head/><body><p><a href=\"%1\"><img src=\":/Tessarine/Resource/feedback.png\"/></a></p>"
+        "</body></html>")
+                                  .arg(QString::fromUtf8(build_config::kFeedbackUrl).toHtmlEscaped()));
+}
+
+void P4VSubmitClientUI::createTagBoxes()
+{
     // Three to a row, in the module's order. Each box gets its state before it
     // is connected, so building them selects and clears nothing.
     const QList<std::pair<QString, QString>> tags = tag_module_->getProjectTags();
@@ -65,10 +91,10 @@ P4VSubmitClientUI::P4VSubmitClientUI(P4VSubmitClient* logic_client, QWidget* par
         connect(
             box, &QCheckBox::stateChanged, [this, box](int state) { onTagCheckStateChanged(box, state); });
     }
+}
 
-    connect(ui_->description_text_edit_, &QTextEdit::textChanged, this, [this] { syncDescription(); });
-    connect(this, &P4VSubmitClientUI::tagsChanged, this, &P4VSubmitClientUI::refreshTagsLabel);
-
+void P4VSubmitClientUI::createReviewerCompleter()
+{
     // Known users at start-up only; the list is not refreshed.
     QStringList user_names;
     for (const SwarmUserInfo& user : swarm_module_->getAllReviewers())
@@ -77,7 +103,10 @@ P4VSubmitClientUI::P4VSubmitClientUI(P4VSubmitClient* logic_client, QWidget* par
     completer->setCompletionMode(QCompleter::PopupCompletion);
     completer->setFilterMode(Qt::MatchStartsWith);
     ui_->swarm_user_search_lb_->setCompleter(completer);
+}
 
+void P4VSubmitClientUI::connectReviewButtons()
+{
     connect(
         ui_->swarm_refresh_btn_, &QAbstractButton::clicked, this, [this](bool) { onSwarmRefreshButton(); });
     connect(swarm_module_, &SwarmModule::updateSwarmInfoCompleted, this,
@@ -85,7 +114,10 @@ P4VSubmitClientUI::P4VSubmitClientUI(P4VSubmitClient* logic_client, QWidget* par
     connect(ui_->swarm_reviewer_add_btn_, &QAbstractButton::clicked, this, [this](bool) { addReviewer(); });
     connect(ui_->swarm_review_create_btn_, &QAbstractButton::clicked, this,
         [this](bool) { createSwarmReview(); });
+}
 
+void P4VSubmitClientUI::createReviewerTable()
+{
     reviewer_model_ = new QStandardItemModel(this);
     reviewer_model_->setHorizontalHeaderLabels({ "user", "fullname" });
     QTableView* table = ui_->swarm_reviewer_table_view_;
@@ -101,7 +133,10 @@ P4VSubmitClientUI::P4VSubmitClientUI(P4VSubmitClient* logic_client, QWidget* par
     table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table, &QWidget::customContextMenuRequested, reviewer_menu_,
         [this](const QPoint&) { showReviewerMenu(); });
+}
 
+void P4VSubmitClientUI::connectToClient()
+{
     // Pressed, not clicked: the form's own clear of the result list hangs on
     // clicked, so it runs after these handlers.
     connect(ui_->submit_btn_, &QAbstractButton::pressed, this, [this] { onSubmitButton(); });
@@ -115,18 +150,15 @@ P4VSubmitClientUI::P4VSubmitClientUI(P4VSubmitClient* logic_client, QWidget* par
         logic_client_, &P4VSubmitClient::checkResultArrived, this, &P4VSubmitClientUI::displayCheckResult);
     connect(ui_->console_text_browser_, &QTextBrowser::anchorClicked, this,
         [this](const QUrl& url) { openConsoleLink(url); });
+}
 
+void P4VSubmitClientUI::loadDescription()
+{
     // The editor gets the free text only; loading it runs syncDescription, so
     // the client holds the canonical "<tags> <text>" before the window shows.
     std::string rest;
     parseDescriptionTags(logic_client_->getDescription().toUtf8().toStdString(), &rest);
     ui_->description_text_edit_->setText(QString::fromStdString(rest).trimmed());
-
-    emit tagsChanged();
-    // Fills the review panel; its requests run before the window is visible.
-    emit updateSwarmInfo();
-    form_owner.release();
-    show();
 }
 
 P4VSubmitClientUI::~P4VSubmitClientUI()

@@ -14,6 +14,7 @@ class Ui_Brelling;
 
 namespace velmora {
 
+class DeferredRowBuilder;
 class P4VSubmitClient;
 class SwarmModule;
 class TagModule;
@@ -53,6 +54,15 @@ public slots:
     void displayCheckResult(velmora::CheckResult check_result);
 
 private:
+    // The construction's steps, in their order.
+    void showFeedbackLink();
+    void createTagBoxes();
+    void createReviewerCompleter();
+    void connectReviewButtons();
+    void createReviewerTable();
+    void connectToClient();
+    void loadDescription();
+
     // Every edit of the description: hands "<tags> <text>" to the client.
     void syncDescription();
     // A tag check box toggled: selects or clears its tag.
@@ -91,6 +101,10 @@ private:
 
     // One row of the reviewer table: user name and full name, centred.
     void appendReviewerRow(const SwarmUserInfo& user);
+    // Reviewers may be picked and a review created (or not).
+    void setReviewerPicking(bool picking);
+    // The panel before any redraw has succeeded: no state, nothing to pick.
+    void showReviewUnknown();
 
     Ui_Brelling* ui_ = nullptr;
     P4VSubmitClient* logic_client_ = nullptr;
@@ -100,6 +114,8 @@ private:
     QSettings* settings_ = nullptr;
     QStandardItemModel* reviewer_model_ = nullptr;
     QMenu* reviewer_menu_ = nullptr;
+    // Builds the check-result list's rows as they come into view.
+    DeferredRowBuilder* result_rows_ = nullptr;
 };
 
 } // namespace velmora

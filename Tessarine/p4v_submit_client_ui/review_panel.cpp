@@ -15,13 +15,34 @@
 #include <QMenu>
 #include <QStandardItem>
 #include <QStandardItemModel>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QUrl>
 
 #include <string>
 #include <vector>
 
 namespace velmora {
+
+namespace {
+
+    // One paragraph of plain text at the end: never markup from the server, its
+    // blanks as typed so lines break between words, its line breaks kept
+    // inside the paragraph.
+    void appendPlainParagraph(QTextEdit* edit, QString text)
+    {
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        for (const QChar line_break : { QChar(u'\r'), QChar(u'\n'), QChar(QChar::ParagraphSeparator) })
+            text.replace(line_break, QChar(QChar::LineSeparator));
+        QTextCursor cursor(edit->document());
+        cursor.movePosition(QTextCursor::End);
+        if (!edit->document()->isEmpty())
+            cursor.insertBlock();
+        cursor.insertText(text);
+    }
+
+} // namespace
 
 void P4VSubmitClientUI::refreshSwarmReviewUI()
 {
@@ -36,21 +57,32 @@ void P4VSubmitClientUI::refreshSwarmReviewUI()
         const ReviewInfo review = swarm_module_->getSwarmReviewInfo();
         // Reviewers are picked only while the change has no review.
         const bool picking = review.state == ReviewState::UnCreate;
-        ui_->swarm_user_search_lb_->setReadOnly(!picking);
-        reviewer_menu_->setEnabled(picking);
-        ui_->swarm_reviewer_add_btn_->setEnabled(picking);
-        ui_->swarm_review_create_btn_->setEnabled(picking);
+        setReviewerPicking(picking);
         if (picking)
             return;
 
         for (const std::string& name : review.reviewers)
             appendReviewerRow(swarm_module_->getReviewer(name));
-        // Comments are the reviewers' own text: shown as written, never as
-        // markup the server hands us (one paragraph each, line breaks kept).
         for (const SwarmComment& comment : swarm_module_->getSwarmComments())
-            ui_->swarm_comment_text_->append(Qt::convertFromPlainText(QString("[%1]:%2").arg(
-                QString::fromStdString(comment.user), QString::fromStdString(comment.body))));
+            appendPlainParagraph(ui_->swarm_comment_text_,
+                QString("[%1]:%2").arg(
+                    QString::fromStdString(comment.user), QString::fromStdString(comment.body)));
     });
+}
+
+void P4VSubmitClientUI::setReviewerPicking(bool picking)
+{
+    ui_->swarm_user_search_lb_->setReadOnly(!picking);
+    reviewer_menu_->setEnabled(picking);
+    ui_->swarm_reviewer_add_btn_->setEnabled(picking);
+    ui_->swarm_review_create_btn_->setEnabled(picking);
+}
+
+void P4VSubmitClientUI::showReviewUnknown()
+{
+    ui_->force_changelist_review_state_lb_->clear();
+    ui_->swarm_review_state_lb_->clear();
+    setReviewerPicking(false);
 }
 
 void P4VSubmitClientUI::appendReviewerRow(const SwarmUserInfo& user)

@@ -114,21 +114,25 @@ void P4VSubmitClientUI::claimRunAndEmit(bool is_pre_check)
 
 void P4VSubmitClientUI::appendConsoleInfo(QString line)
 {
-    // The log keeps the line as it came; only the console's copy is rewritten.
-    Logger::logInfo(line);
-    ui_->console_text_browser_->append(consoleParagraph(std::move(line)));
+    runGuarded(this, [this, &line] {
+        // The log keeps the line as it came; only the console's copy is rewritten.
+        Logger::logInfo(line);
+        ui_->console_text_browser_->append(consoleParagraph(std::move(line)));
+    });
 }
 
 void P4VSubmitClientUI::appendConsoleError(QString line)
 {
-    Logger::logError(line);
-    ui_->console_text_browser_->append(consoleParagraph(std::move(line)));
+    runGuarded(this, [this, &line] {
+        Logger::logError(line);
+        ui_->console_text_browser_->append(consoleParagraph(std::move(line)));
+    });
 }
 
 void P4VSubmitClientUI::openConsoleLink(const QUrl& url)
 {
     // The console follows no link itself, so it keeps its lines.
-    QDesktopServices::openUrl(url);
+    runGuarded(this, [&url] { QDesktopServices::openUrl(url); });
 }
 
 } // namespace velmora

@@ -6,19 +6,27 @@
 #include "p4v_submit_client/submit_state.h"
 #include "p4v_submit_client_ui/check_result_rows.h"
 
+#include "korvath/repository.h"
+
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextLayout>
+#include <QtMath>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 
 #include <nlohmann/json.hpp>
@@ -67,6 +75,28 @@ namespace {
         }
         emit console->anchorClicked(QUrl("http://127.0.0.1:9/report"));
         EXPECT_EQ(urls_, QList<QUrl> { QUrl("http://127.0.0.1:9/report") });
+    }
+
+    // Repeated across a window wider than itself, the backdrop's row shows no edge.
+    TEST(WindowImagesTest, TheBackdropRowRepeatsWithoutAnEdge)
+    {
+        const QImage row(":/Tessarine/Resource/background.png");
+        ASSERT_FALSE(row.isNull());
+        for (int x = 0; x < row.width(); ++x) {
+            const QColor here = row.pixelColor(x, 0), next = row.pixelColor((x + 1) % row.width(), 0);
+            EXPECT_LE(std::abs(here.red() - next.red()) + std::abs(here.blue() - next.blue()), 2) << x;
+        }
+    }
+
+    // Whoever created the change, the Perforce layer's stand-in text is never the user's.
+    TEST_F(WindowTest, AChangeHoldingThePlaceholderDescriptionOpensEmptyAndIsNotSubmitted)
+    {
+        openWindow(kNewChangeDescription);
+        EXPECT_EQ(widget<QTextEdit>("description_text_edit_")->toPlainText(), "");
+        QSignalSpy emitted(window_.get(), &P4VSubmitClientUI::submitClicked);
+        click("submit_btn_");
+        EXPECT_EQ(takeBoxes(), "描述信息不能为空.");
+        EXPECT_TRUE(emitted.isEmpty());
     }
 
     TEST_F(WindowTest, PressesHandTheDescriptionOverThenTheStateRefusesOrAValidatedRunIsClaimed)
@@ -185,13 +215,10 @@ namespace {
         press(1, 2);
         EXPECT_EQ(QGuiApplication::clipboard()->text(), padded);
 
-        // Boxes of whole 14-pixel lines, the text measured as wrapped anywhere: the unbroken
-        // path takes more than two.
-        for (const auto& [measured, box] :
-            { std::pair { 0, 14 }, { 12, 14 }, { 13, 28 }, { 26, 28 }, { 27, 42 } })
-            EXPECT_EQ(check_result_rows::textBoxHeight(measured), box) << measured;
-        ASSERT_NE(at(3, 1), nullptr);
-        EXPECT_GT(at(3, 1)->maximumHeight(), 28);
+        // Boxes of whole 14-pixel lines, never less than one.
+        for (const auto& [laid_out, box] :
+            { std::pair { 0, 14 }, { 14, 14 }, { 15, 28 }, { 28, 28 }, { 29, 42 } })
+            EXPECT_EQ(check_result_rows::textBoxHeight(laid_out), box) << laid_out;
 
         press(0, 0);
         EXPECT_EQ(list()->count(), 5);
@@ -206,6 +233,61 @@ namespace {
         EXPECT_EQ(texts(351).value(0), "351");
         EXPECT_TRUE(list()->visualItemRect(list()->item(351)).contains(row(351)->geometry()));
         EXPECT_EQ(row(0), nullptr);
+    }
+
+    // Texts of every length up to a few lines: Latin words, Chinese with blanks, and names
+    // without a break, as paths and messages.
+    QList<CheckerItem> errorsOfManyLengths()
+    {
+        const QString sources[] = { "Texture group World exceeds its streaming budget by 512 KB ",
+            "文件名含有空格和中文字符, 资源名只能使用小写字母、数字和下划线 ",
+            "Assets/UI/T_Hero_Diffuse_主界面_", "<b>bold</b> and &amp; as the box reads them " };
+        QList<CheckerItem> errors;
+        for (int length = 1; length <= 150; length += 1) {
+            const QString& source = sources[length % 4];
+            const QString text = source.repeated(1 + length / source.size()).left(length);
+            errors << CheckerItem { length % 3 ? text : "",
+                sources[(length + 1) % 4].repeated(3).left(length) };
+        }
+        return errors;
+    }
+
+    TEST_F(CheckResultViewTest, EveryPathAndMessageIsWholeInItsBoxAtEveryWidthOfTheList)
+    {
+        openWindow();
+        // Each built row's boxes show their whole text, no scroll bar of their own, inside
+        // their row, and less than a line to spare.
+        const auto expectWholeBoxes = [this](int i) {
+            ASSERT_NE(row(i), nullptr) << i;
+            for (QTextBrowser* box : row(i)->findChildren<QTextBrowser*>()) {
+                const int text = qCeil(box->document()->size().height());
+                EXPECT_LE(text, box->viewport()->height()) << i << " " << box->toPlainText().toStdString();
+                EXPECT_LT(box->height() - text, QFontMetrics(box->font()).height()) << i;
+                EXPECT_FALSE(box->verticalScrollBar()->isVisible()) << i;
+                EXPECT_LE(box->geometry().bottom(), row(i)->height()) << i;
+            }
+        };
+        const QList<CheckerItem> errors = errorsOfManyLengths();
+        const CheckResult few { false, { { errors.mid(140, 2), "Few" } } };
+        const CheckResult many { false, { { errors, "Many" } } };
+        // One that fits, then many, which need the list's scroll bar, then one that fits
+        // again; then the window wider and back, which the rows follow.
+        for (const auto& [result, width] :
+            { std::pair { few, 1200 }, { many, 1200 }, { few, 1200 }, { many, 1700 }, { many, 1200 } }) {
+            window_->resize(width, window_->height());
+            show(result);
+            press(1, 2);
+            ASSERT_EQ(list()->count(), result.ErrorGroups[0].Errs.size() + 1);
+            EXPECT_EQ(list()->verticalScrollBar()->isVisible(), list()->count() > 3);
+            for (int i = 1; i < list()->count(); ++i) {
+                list()->scrollToItem(list()->item(i));
+                expectWholeBoxes(i);
+            }
+            list()->scrollToTop();
+            window_->resize(width == 1200 ? 1500 : 1200, window_->height());
+            QCoreApplication::processEvents();
+            expectWholeBoxes(1);
+        }
     }
 
     class ReviewPanelTest : public WindowFixture {
@@ -242,6 +324,9 @@ namespace {
     TEST_F(ReviewPanelTest, PanelAndLinkFollowTheReviewStateOfTheLastRefresh)
     {
         const QString base = QString::fromUtf8(kSwarmUrl);
+        std::string long_comment;
+        for (int i = 0; i < 40; ++i)
+            long_comment += "reviewed" + std::to_string(i) + " ";
         for (const auto& [state, must_review, shown] :
             { std::tuple<std::string, QString, QString> { "", "是", "UnCreate" },
                 { "needsReview", "是", "NeedReview" }, { "approved", "否", "Approved" } }) {
@@ -250,8 +335,9 @@ namespace {
             ASSERT_EQ(add("albert"), "");
             if (!state.empty()) {
                 reviews_.addReview({ 911, "tester", "", state, { change() }, { "bob", "alice" }, {} });
-                reviews_.setComments(
-                    911, { { 1, "bob", "looks fine" }, { 2, "alice", "<b>not markup</b>\n第二行" } });
+                reviews_.setComments(911,
+                    { { 1, "bob", "looks fine" }, { 2, "alice", "<b>not markup</b>\n第二行" },
+                        { 3, "bob", long_comment } });
             }
             // Refreshed twice: the picked rows go.
             for (const char* button :
@@ -261,11 +347,45 @@ namespace {
                 urls_, (QList<QUrl> { QUrl(base), QUrl(state.empty() ? base : base + "/reviews/911") }));
             expectPanel(must_review, shown, state.empty(),
                 state.empty() ? QStringList() : QStringList { "alice/Alice", "bob/鲍勃", "tester/Test Er" });
-            EXPECT_EQ(widget<QTextEdit>("swarm_comment_text_")->toPlainText(),
-                state.empty() ? "" : "[bob]:looks fine\n[alice]:<b>not markup</b>\n第二行");
+            QTextDocument* comments = widget<QTextEdit>("swarm_comment_text_")->document();
+            EXPECT_EQ(comments->toPlainText(),
+                state.empty() ? ""
+                              : "[bob]:looks fine\n[alice]:<b>not markup</b>\n第二行\n[bob]:"
+                        + QString::fromStdString(long_comment));
+            // A paragraph per comment, its blanks as typed: the long one breaks between words.
+            if (!state.empty()) {
+                EXPECT_EQ(comments->blockCount(), 3);
+                comments->documentLayout()->documentSize();
+                const QTextBlock last = comments->lastBlock();
+                EXPECT_EQ(last.text(), "[bob]:" + QString::fromStdString(long_comment));
+                ASSERT_GT(last.layout()->lineCount(), 1);
+                for (int i = 0; i + 1 < last.layout()->lineCount(); ++i) {
+                    const QTextLine line = last.layout()->lineAt(i);
+                    EXPECT_EQ(last.text().at(line.textStart() + line.textLength() - 1), ' ') << i;
+                }
+            }
             closeWindow();
             urls_.clear();
         }
+    }
+
+    // The first redraw fails on a change that has a review: nothing untrue shows and no second
+    // review can be asked for, until a refresh succeeds.
+    TEST_F(ReviewPanelTest, APanelWhoseFirstRedrawFailedShowsNoStateAndLocksUntilARefreshSucceeds)
+    {
+        const int next = depot_.addPendingChange("[fix] x", { depot_.file("src/next.c", 1) }) + 1;
+        reviews_.addReview({ 911, "tester", "", "needsReview", { next }, { "bob" }, {} });
+        reviews_.setRouteReply(Route::Workflow, { 502, "<html>Bad Gateway</html>", "text/html" });
+        openWindow();
+        ASSERT_EQ(change(), next);
+        EXPECT_EQ(takeBoxes(), "获取Swarm工作流数据失败,[502]:<html>Bad Gateway</html>");
+        expectPanel("", "", false, {});
+        EXPECT_TRUE(widget<QLineEdit>("swarm_user_search_lb_")->isReadOnly());
+        EXPECT_TRUE(widget("swarm_refresh_btn_")->isEnabled());
+
+        reviews_.clearRouteReply(Route::Workflow);
+        click("swarm_refresh_btn_");
+        expectPanel("是", "NeedReview", false, { "bob/鲍勃", "tester/Test Er" });
     }
 
     TEST_F(ReviewPanelTest, AddTrimsAndRefusesUnknownNamesAndExactDuplicatesDeleteRemovesTheCurrentRow)
@@ -299,7 +419,14 @@ namespace {
             { "submit running", [&] { client_->claimRun(false); }, "正在提交ing,请稍后...", false },
             { "pre-check running", [&] { client_->claimRun(true); }, "正在预检测ing,请稍后...", false },
             { "shelve", [&] { depot_.injectFault("shelve", "No files to shelve."); }, "*", false },
-            { "create", [&] { reviews_.setRouteReply(Route::CreateReview, broken); }, "*", true },
+            { "create", [&] { reviews_.setRouteReply(Route::CreateReview, broken); },
+                "创建Swarm Review失败,[500]:<html>Internal Server Error</html>", true },
+            { "created meanwhile",
+                [&] {
+                    reviews_.addReview({ 1, "tester", "", "needsReview", { change() }, {}, {} });
+                },
+                R"(创建Swarm Review失败,[400]:{"error":"A Review for change @ already exists.","isValid":false})",
+                true },
         };
         for (const auto& [name, fail, said, requested] : cases) {
             SCOPED_TRACE(name);
@@ -316,7 +443,9 @@ namespace {
             click("swarm_review_create_btn_");
             reviews_.setObserver(nullptr);
             const QString box = takeBoxes();
-            EXPECT_TRUE(said == "*" ? failureShown(box) : box == said) << box.toStdString();
+            EXPECT_TRUE(said == "*" ? failureShown(box)
+                                    : box == QString(said).replace('@', QString::number(change())))
+                << box.toStdString();
             EXPECT_EQ(depot_.shelved(change()).empty(), !requested);
             ASSERT_EQ(shelved_at_post, requested);
             if (requested) { // the tags followed directly by the text as typed
