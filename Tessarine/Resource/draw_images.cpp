@@ -5,10 +5,8 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRadialGradient>
 #include <QString>
 
 #include <cmath>
@@ -88,18 +86,23 @@ bool drawAll(const QDir& dir)
 {
     bool ok = true;
 
-    // The window's backdrop: a calm grey-blue wash, lighter towards the left. One
-    // row, which the style sheet repeats down the window: a full-size image took
-    // a fifth of the launch to decode before the window could show.
+    // The window's backdrop: a calm grey-blue wash, lightest at the left edge and
+    // darkest in the middle. One row, which the style sheet repeats down the
+    // window (a full-size image took a fifth of the launch to decode before the
+    // window could show), and across it too once the window is wider than the
+    // row: so the wash turns back to its start at the right end, with no edge
+    // where the next copy begins.
     ok &= draw(dir, "background.png", 1200, 1, [](QPainter& p, qreal w, qreal h) {
-        QLinearGradient wash(0, 0, w, h);
-        wash.setColorAt(0, QColor(134, 142, 150));
-        wash.setColorAt(1, QColor(96, 102, 110));
-        p.fillRect(QRectF(0, 0, w, h), wash);
-        QRadialGradient glow(QPointF(w * 0.2, h * 0.1), w * 0.6);
-        glow.setColorAt(0, QColor(255, 255, 255, 40));
-        glow.setColorAt(1, QColor(255, 255, 255, 0));
-        p.fillRect(QRectF(0, 0, w, h), glow);
+        const QColor light(134, 142, 150), dark(96, 102, 110);
+        for (int x = 0; x < w; ++x) {
+            const qreal toward_dark = (1 - std::cos(2 * M_PI * x / w)) / 2;
+            const auto mix = [toward_dark](int from, int to) {
+                return static_cast<int>(std::lround(from + (to - from) * toward_dark));
+            };
+            p.fillRect(QRectF(x, 0, 1, h),
+                QColor(mix(light.red(), dark.red()), mix(light.green(), dark.green()),
+                    mix(light.blue(), dark.blue())));
+        }
     });
 
     // A speech bubble: the feedback link.
