@@ -109,7 +109,7 @@ void P4VSubmitClientUI::displayCheckResult(velmora::CheckResult check_result)
         generateHeaderWidght(!check_result.Passed);
         if (!check_result.Passed)
             generateErrorList(check_result);
-        result_rows_->showRows();
+        result_rows_->showNewRows();
     });
 }
 
@@ -157,7 +157,7 @@ void P4VSubmitClientUI::displayErrorsOfSpecifiedType(CheckResult check_result, i
                 return errorRowCopyingPath(this, j + 1, error, colour, measure->heights(error, row_width));
             }));
     }
-    result_rows_->showRows();
+    result_rows_->showNewRows();
 }
 
 } // namespace velmora

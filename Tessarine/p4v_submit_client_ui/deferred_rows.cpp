@@ -56,19 +56,25 @@ bool DeferredRowBuilder::eventFilter(QObject* watched, QEvent* event)
             if (list_->contentsRect().size() == fitted_to_)
                 buildVisibleRows();
             else
-                showRows();
+                showRows(false);
         });
     }
     return false;
 }
 
-void DeferredRowBuilder::showRows()
+void DeferredRowBuilder::showNewRows() { showRows(true); }
+
+void DeferredRowBuilder::showRows(bool from_top)
 {
     // Fitting and placing rows can resize the list's viewport or scroll it,
     // which lands here again.
     if (busy_)
         return;
     const QScopedValueRollback<bool> guard(busy_, true);
+    // A cleared list keeps its scroll offset; scrolled while busy, so no row
+    // is built for the old offset.
+    if (from_top)
+        list_->verticalScrollBar()->setValue(0);
     fitRows();
     placeRowsInView();
 }

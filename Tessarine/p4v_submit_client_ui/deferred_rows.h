@@ -34,7 +34,7 @@ public:
     // A row of this size whatever the list's width.
     DeferredRowItem(QSize size_hint, Builder builder);
     // A row as high as its content needs at the list's width; it has its size
-    // once DeferredRowBuilder::showRows has fitted it.
+    // once DeferredRowBuilder::showNewRows has fitted it.
     DeferredRowItem(HeightForWidth height_for_width, Builder builder);
 
     // Gives a wrapping row its height for this row width; returns the row's height.
@@ -60,13 +60,17 @@ public:
 
     explicit DeferredRowBuilder(QListWidget* list);
 
-    // After rows were added: fits the wrapping rows and builds those in view.
-    void showRows();
+    // After the list was filled anew: shows it from its first row, fits the
+    // wrapping rows and builds those in view.
+    void showNewRows();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Fits the wrapping rows and builds those in view, at the top or where the
+    // list is scrolled to.
+    void showRows(bool from_top);
     // Heights of the wrapping rows for the list's present size: the width of
     // a row narrows by the scroll bar once the rows overflow the list.
     void fitRows();

@@ -235,6 +235,30 @@ namespace {
         EXPECT_EQ(row(0), nullptr);
     }
 
+    TEST_F(CheckResultViewTest, EveryViewOpensAtItsStartWhereverTheLastWasScrolled)
+    {
+        openWindow();
+        // The row is built and shows whole in the list's viewport.
+        const auto inView = [this](int i) {
+            return row(i) && list()->viewport()->rect().contains(list()->visualItemRect(list()->item(i)));
+        };
+        QList<CheckerGroup> groups(12, { QList<CheckerItem>(3, { "//a.c", "bad" }), "Naming" });
+        groups.last() = { QList<CheckerItem>(60, { "//streams/main/T_D.uasset", "不是 2 的幂" }), "Last" };
+        show({ false, groups });
+        list()->scrollToBottom();
+        ASSERT_TRUE(inView(12));
+        press(12, 2);
+        EXPECT_EQ(texts(0), (QStringList { "返回", "Last" }));
+        EXPECT_TRUE(inView(0) && inView(1));
+        EXPECT_EQ(texts(1).value(0), "1");
+
+        // Scrolled a little: "返回" is still within reach.
+        list()->verticalScrollBar()->setValue(10);
+        press(0, 0);
+        EXPECT_EQ(texts(0), (QStringList { "", "失败" }));
+        EXPECT_TRUE(inView(0));
+    }
+
     // Texts of every length up to a few lines: Latin words, Chinese with blanks, and names
     // without a break, as paths and messages.
     QList<CheckerItem> errorsOfManyLengths()
