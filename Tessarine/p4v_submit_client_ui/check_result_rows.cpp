@@ -1,11 +1,15 @@
 #include "p4v_submit_client_ui/check_result_rows.h"
 
+#include "p4v_submit_client_ui/handler_guard.h"
+
+#include <QDesktopServices>
 #include <QFont>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QTextBrowser>
+#include <QUrl>
 #include <QWidget>
 
 #include <algorithm>
@@ -29,6 +33,19 @@ namespace {
         grid->setHorizontalSpacing(3);
         grid->setVerticalSpacing(0);
         return grid;
+    }
+
+    // A text box of the view. A QTextBrowser follows a clicked link itself and,
+    // finding no document behind it, goes blank; so the box keeps its text and
+    // the link opens in the desktop's browser, as the console's links do.
+    QTextBrowser* textBox()
+    {
+        auto* box = new QTextBrowser();
+        box->setOpenLinks(false);
+        QObject::connect(box, &QTextBrowser::anchorClicked, box, [box](const QUrl& url) {
+            runGuarded(box->window(), [&url] { QDesktopServices::openUrl(url); });
+        });
+        return box;
     }
 
     QSpacerItem* sideSpacer()
@@ -77,7 +94,7 @@ ButtonRow groupRow(const CheckerGroup& group, const QString& colour)
             .arg(colour));
     QGridLayout* grid = tightGrid();
 
-    auto* title = new QTextBrowser();
+    QTextBrowser* title = textBox();
     title->setStyleSheet("margin:5px;font:15px;font-weight:bold;");
     title->setText(group.CheckerTitle);
     grid->addWidget(title, 1, 1, 2, 3);
@@ -114,6 +131,8 @@ ButtonRow detailHeaderRow(const QString& title, const QString& colour)
 
     auto* label = new QLabel(title);
     label->setStyleSheet("font-weight:bold;font-size:15px;");
+    // The title's links open as they do in the summary's box.
+    label->setOpenExternalLinks(true);
     grid->addWidget(label, 1, 2, 1, 3);
 
     row->setLayout(grid);
@@ -179,7 +198,7 @@ ButtonRow errorRow(
 
     QPushButton* copy = nullptr;
     if (!error.AssetPath.isEmpty()) {
-        auto* path = new QTextBrowser();
+        QTextBrowser* path = textBox();
         path->setWordWrapMode(QTextOption::WrapAnywhere);
         path->setStyleSheet("background-color:rgba(255,255,255,90);border-radius:0px;margin:0px;");
         path->setText(error.AssetPath);
@@ -190,7 +209,7 @@ ButtonRow errorRow(
         grid->addWidget(copy, 1, 8, 1, 1);
     }
 
-    auto* message = new QTextBrowser();
+    QTextBrowser* message = textBox();
     message->setStyleSheet("background-color:rgba(100,100,100,50);border-radius:0px;"
                            "border-bottom-right-radius:4px;border-bottom-left-radius:4px;margin:0px;");
     message->setText(error.Message);

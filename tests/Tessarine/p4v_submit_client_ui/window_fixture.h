@@ -48,7 +48,8 @@ protected:
         ASSERT_TRUE(app_data_.isValid());
         setenv("LOCALAPPDATA", app_data_.path().toUtf8().constData(), 1);
         Logger::initialize("WindowTest");
-        QDesktopServices::setUrlHandler("http", this, "openUrl");
+        for (const char* scheme : { "http", "https" })
+            QDesktopServices::setUrlHandler(scheme, this, "openUrl");
         actAsUser();
         tags_.replyWithTags({ { "feature", "新功能" }, { "fix", "修复" }, { "ui", "界面" } });
         const QUrl tag_service(build_config::kTagServiceUrl), swarm(build_config::kSwarmUrl);
@@ -64,7 +65,8 @@ protected:
         closeWindow();
         check_.stop();
         EXPECT_EQ(takeBoxes(), "") << "boxes no test looked at";
-        QDesktopServices::unsetUrlHandler("http");
+        for (const char* scheme : { "http", "https" })
+            QDesktopServices::unsetUrlHandler(scheme);
         Logger::unInitialize();
         unsetenv("LOCALAPPDATA");
     }

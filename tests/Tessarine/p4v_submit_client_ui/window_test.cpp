@@ -22,6 +22,7 @@
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QTextLayout>
 #include <QtMath>
 
@@ -257,6 +258,30 @@ namespace {
         press(0, 0);
         EXPECT_EQ(texts(0), (QStringList { "", "失败" }));
         EXPECT_TRUE(inView(0));
+    }
+
+    TEST_F(CheckResultViewTest, ALinkInATitlePathOrMessageOpensInTheBrowserAndTheBoxKeepsItsText)
+    {
+        openWindow();
+        const auto link = [](const QString& page) {
+            return QString("<b>命名:</b> see <a href=\"https://wiki.example.com/%1\">the rules</a>")
+                .arg(page);
+        };
+        // Clicks the box's link with the mouse, at the link's place.
+        const auto clickLink = [](QTextBrowser* box) {
+            QTextCursor cursor = box->document()->find("the rules");
+            cursor.setPosition(cursor.selectionStart() + 3);
+            QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, box->cursorRect(cursor).center());
+            return box->toPlainText();
+        };
+        show({ false, { { { { link("path"), link("message") } }, link("title") } } });
+        EXPECT_EQ(clickLink(at<QTextBrowser>(1, 0)), "命名: see the rules");
+        press(1, 2);
+        EXPECT_EQ(clickLink(at<QTextBrowser>(1, 1)), "命名: see the rules");
+        EXPECT_EQ(clickLink(at<QTextBrowser>(1, 3)), "命名: see the rules");
+        EXPECT_EQ(urls_,
+            (QList<QUrl> { QUrl("https://wiki.example.com/title"), QUrl("https://wiki.example.com/path"),
+                QUrl("https://wiki.example.com/message") }));
     }
 
     // Texts of every length up to a few lines: Latin words, Chinese with blanks, and names
