@@ -2,7 +2,9 @@
 
 #include "p4v_submit_client_ui/handler_guard.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QItemSelectionModel>
 #include <QListWidget>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -48,6 +50,11 @@ DeferredRowBuilder::DeferredRowBuilder(QListWidget* list)
 
 bool DeferredRowBuilder::eventFilter(QObject* watched, QEvent* event)
 {
+    // Only the built rows report a hide: the list and its viewport filter none.
+    if (event->type() == QEvent::Hide && watched != viewport_ && watched != list_) {
+        keepKeysInList(static_cast<QWidget*>(watched));
+        return false;
+    }
     // Tested without touching the list: the viewport also reports to here
     // while the list is being destroyed.
     const bool moved = event->type() == QEvent::Resize || event->type() == QEvent::Show;
@@ -62,7 +69,14 @@ bool DeferredRowBuilder::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void DeferredRowBuilder::showNewRows() { showRows(true); }
+void DeferredRowBuilder::showNewRows()
+{
+    showRows(true);
+    // A refilled list has no current row, and a list's first key would only
+    // make its first row current: End would not reach the end.
+    if (list_->hasFocus() && list_->count() > 0 && !list_->currentIndex().isValid())
+        list_->selectionModel()->setCurrentIndex(list_->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+}
 
 void DeferredRowBuilder::showRows(bool from_top)
 {
@@ -136,6 +150,7 @@ void DeferredRowBuilder::placeRowsInView()
         // first can keep a scroll bar that it no longer needs once it widens.
         widget->resize(list_->visualRect(index).size());
         list_->setIndexWidget(index, widget);
+        widget->installEventFilter(this);
         built_.emplace_back(index);
     }
 }
@@ -148,9 +163,23 @@ void DeferredRowBuilder::releaseRows(const std::function<bool(const QRect&)>& ke
             (kept(list_->visualRect(index)) ? still_built : released).push_back(std::move(index));
     }
     built_ = std::move(still_built);
-    // Deleted later, like the widgets of a cleared list.
-    for (const QPersistentModelIndex& index : released)
+    // Hidden at once and deleted later, like the widgets of a cleared list.
+    for (const QPersistentModelIndex& index : released) {
+        if (QWidget* row = list_->indexWidget(index))
+            row->hide();
         list_->setIndexWidget(index, nullptr);
+    }
+}
+
+void DeferredRowBuilder::keepKeysInList(QWidget* row)
+{
+    // A row goes away hidden, by the list's release or ours. Qt would hand its
+    // focus on along the window's tab order, to the description editor, where
+    // keys meant for the list would change the text to be submitted.
+    QWidget* focused = QApplication::focusWidget();
+    const bool holds_keys = focused && (focused == row || row->isAncestorOf(focused));
+    if (holds_keys && row->isHidden() && list_->isVisible())
+        list_->setFocus(Qt::OtherFocusReason);
 }
 
 int DeferredRowBuilder::firstRowReaching(int y) const

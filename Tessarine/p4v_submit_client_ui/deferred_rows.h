@@ -51,7 +51,8 @@ private:
 // those far out of it: when the rows change, and whenever scrolling or
 // resizing moves the view. Wrapping rows are fitted to the width a row of the
 // list has, the list's own scroll bar included, again whenever the list
-// changes size. One per list, a child of it; other items are left alone.
+// changes size. A row that goes away while it holds the keyboard focus hands
+// it to the list. One per list, a child of it; other items are left alone.
 class DeferredRowBuilder : public QObject {
     Q_OBJECT
 public:
@@ -61,7 +62,8 @@ public:
     explicit DeferredRowBuilder(QListWidget* list);
 
     // After the list was filled anew: shows it from its first row, fits the
-    // wrapping rows and builds those in view.
+    // wrapping rows and builds those in view; a list holding the keyboard gets
+    // its first row as the current one.
     void showNewRows();
 
 protected:
@@ -81,6 +83,9 @@ private:
     int firstRowReaching(int y) const;
     // Lets go of the built rows whose place in the viewport is not kept.
     void releaseRows(const std::function<bool(const QRect&)>& kept);
+    // A built row being hidden to go away: if it holds the keyboard focus,
+    // the list takes it.
+    void keepKeysInList(QWidget* row);
 
     QListWidget* list_;
     QWidget* viewport_;

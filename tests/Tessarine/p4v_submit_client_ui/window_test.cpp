@@ -260,6 +260,57 @@ namespace {
         EXPECT_TRUE(inView(0));
     }
 
+    // A row holding the keyboard goes away: the keys go on to the list, never to an editor;
+    // a list built while the user types elsewhere leaves the keyboard there.
+    TEST_F(CheckResultViewTest, KeysStayWithTheListWhenTheirRowGoesAndANewResultTakesNoFocus)
+    {
+        openWindow();
+        window_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        const auto editorTexts = [this] {
+            QStringList texts;
+            for (QTextEdit* edit : window_->findChildren<QTextEdit*>())
+                texts << (list()->isAncestorOf(edit) ? QString() : edit->toPlainText());
+            for (QLineEdit* edit : window_->findChildren<QLineEdit*>())
+                texts << edit->text();
+            return texts;
+        };
+        // Keys as the window system delivers them, to whatever has the focus.
+        const auto typeKeys = [this](std::initializer_list<Qt::Key> keys) {
+            for (Qt::Key key : keys)
+                QTest::keyClick(window_->windowHandle(), key);
+        };
+        const auto expectKeysGoToTheList = [&](const char* after) {
+            QWidget* focused = QApplication::focusWidget();
+            EXPECT_TRUE(focused && (focused == list() || list()->isAncestorOf(focused)))
+                << after << ": " << (focused ? focused->metaObject()->className() : "nothing");
+            const QStringList before = editorTexts();
+            typeKeys({ Qt::Key_2, Qt::Key_A, Qt::Key_Return });
+            EXPECT_EQ(editorTexts(), before) << after;
+        };
+        show({ false,
+            { { QList<CheckerItem>(30, { "//streams/main/T_D.uasset", "不是 2 的幂" }), "Naming" } } });
+        press(1, 2);
+        expectKeysGoToTheList("查看");
+        typeKeys({ Qt::Key_End });
+        EXPECT_EQ(list()->verticalScrollBar()->value(), list()->verticalScrollBar()->maximum());
+        typeKeys({ Qt::Key_Home });
+        press(0, 0);
+        expectKeysGoToTheList("返回");
+
+        press(1, 2);
+        press(1, 2);
+        ASSERT_EQ(QGuiApplication::clipboard()->text(), "//streams/main/T_D.uasset");
+        window_->resize(window_->width() + 300, window_->height());
+        QCoreApplication::processEvents();
+        expectKeysGoToTheList("复制 and a wider window");
+
+        auto* description = widget<QTextEdit>("description_text_edit_");
+        description->setFocus();
+        show({ true, {} });
+        EXPECT_TRUE(description->hasFocus());
+    }
+
     TEST_F(CheckResultViewTest, ALinkInATitlePathOrMessageOpensInTheBrowserAndTheBoxKeepsItsText)
     {
         openWindow();
