@@ -2,7 +2,6 @@
 
 #include "p4v_submit_client_ui/handler_guard.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QItemSelectionModel>
 #include <QListWidget>
@@ -74,7 +73,7 @@ void DeferredRowBuilder::showNewRows()
     showRows(true);
     // A refilled list has no current row, and a list's first key would only
     // make its first row current: End would not reach the end.
-    if (list_->hasFocus() && list_->count() > 0 && !list_->currentIndex().isValid())
+    if (holdsKeys(list_) && list_->count() > 0 && !list_->currentIndex().isValid())
         list_->selectionModel()->setCurrentIndex(list_->model()->index(0, 0), QItemSelectionModel::NoUpdate);
 }
 
@@ -175,11 +174,18 @@ void DeferredRowBuilder::keepKeysInList(QWidget* row)
 {
     // A row goes away hidden, by the list's release or ours. Qt would hand its
     // focus on along the window's tab order, to the description editor, where
-    // keys meant for the list would change the text to be submitted.
-    QWidget* focused = QApplication::focusWidget();
-    const bool holds_keys = focused && (focused == row || row->isAncestorOf(focused));
-    if (holds_keys && row->isHidden() && list_->isVisible())
+    // keys meant for the list would change the text to be submitted. In an
+    // inactive window the list gets the focus once the window is active again.
+    if (holdsKeys(row) && row->isHidden() && list_->isVisible())
         list_->setFocus(Qt::OtherFocusReason);
+}
+
+bool DeferredRowBuilder::holdsKeys(const QWidget* widget)
+{
+    // The window's own focus widget, which it keeps while another window is
+    // active; the application's is then none.
+    const QWidget* focused = widget->window()->focusWidget();
+    return focused && (focused == widget || widget->isAncestorOf(focused));
 }
 
 int DeferredRowBuilder::firstRowReaching(int y) const

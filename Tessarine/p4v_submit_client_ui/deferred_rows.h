@@ -86,6 +86,9 @@ private:
     // A built row being hidden to go away: if it holds the keyboard focus,
     // the list takes it.
     void keepKeysInList(QWidget* row);
+    // Whether the widget or one inside it has the keyboard focus of the
+    // window, active or not.
+    static bool holdsKeys(const QWidget* widget);
 
     QListWidget* list_;
     QWidget* viewport_;

@@ -260,8 +260,9 @@ namespace {
         EXPECT_TRUE(inView(0));
     }
 
-    // A row holding the keyboard goes away: the keys go on to the list, never to an editor;
-    // a list built while the user types elsewhere leaves the keyboard there.
+    // A row holding the keyboard goes away, with the window active or in the background: the
+    // keys go on to the list, never to an editor; a list built while the user types elsewhere
+    // leaves the keyboard there.
     TEST_F(CheckResultViewTest, KeysStayWithTheListWhenTheirRowGoesAndANewResultTakesNoFocus)
     {
         openWindow();
@@ -280,34 +281,64 @@ namespace {
             for (Qt::Key key : keys)
                 QTest::keyClick(window_->windowHandle(), key);
         };
+        // End reaches the bottom on its first press; letters and Return change no editor.
         const auto expectKeysGoToTheList = [&](const char* after) {
             QWidget* focused = QApplication::focusWidget();
             EXPECT_TRUE(focused && (focused == list() || list()->isAncestorOf(focused)))
                 << after << ": " << (focused ? focused->metaObject()->className() : "nothing");
+            typeKeys({ Qt::Key_End });
+            EXPECT_EQ(list()->verticalScrollBar()->value(), list()->verticalScrollBar()->maximum()) << after;
+            typeKeys({ Qt::Key_Home });
             const QStringList before = editorTexts();
             typeKeys({ Qt::Key_2, Qt::Key_A, Qt::Key_Return });
             EXPECT_EQ(editorTexts(), before) << after;
         };
-        show({ false,
-            { { QList<CheckerItem>(30, { "//streams/main/T_D.uasset", "不是 2 的幂" }), "Naming" } } });
+        const CheckerGroup errors { QList<CheckerItem>(30, { "//streams/main/T_D.uasset", "不是 2 的幂" }),
+            "Naming" };
+        show({ false, { errors } });
         press(1, 2);
         expectKeysGoToTheList("查看");
-        typeKeys({ Qt::Key_End });
-        EXPECT_EQ(list()->verticalScrollBar()->value(), list()->verticalScrollBar()->maximum());
-        typeKeys({ Qt::Key_Home });
         press(0, 0);
         expectKeysGoToTheList("返回");
 
-        press(1, 2);
-        press(1, 2);
-        ASSERT_EQ(QGuiApplication::clipboard()->text(), "//streams/main/T_D.uasset");
-        window_->resize(window_->width() + 300, window_->height());
-        QCoreApplication::processEvents();
+        const auto viewAndCopy = [this] {
+            press(1, 2);
+            press(1, 2);
+            ASSERT_EQ(QGuiApplication::clipboard()->text(), "//streams/main/T_D.uasset");
+        };
+        const auto widen = [this](int by) {
+            window_->resize(window_->width() + by, window_->height());
+            QCoreApplication::processEvents();
+        };
+        viewAndCopy();
+        widen(300);
         expectKeysGoToTheList("复制 and a wider window");
+
+        // Off to another program and back without a click in the window.
+        QWidget other;
+        other.show();
+        const auto awayWhile = [&](const std::function<void()>& meanwhile) {
+            other.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+            meanwhile();
+            window_->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        };
+        viewAndCopy();
+        awayWhile([&] { show({ false, QList<CheckerGroup>(12, errors) }); });
+        expectKeysGoToTheList("复制, then a result in the background");
+        viewAndCopy();
+        awayWhile([&] { widen(300); });
+        expectKeysGoToTheList("复制, then a wider window in the background");
 
         auto* description = widget<QTextEdit>("description_text_edit_");
         description->setFocus();
         show({ true, {} });
+        EXPECT_TRUE(description->hasFocus());
+        awayWhile([&] {
+            show({ false, { errors } });
+            widen(-600);
+        });
         EXPECT_TRUE(description->hasFocus());
     }
 
